@@ -1,0 +1,2 @@
+# Finds the LibreOffice SDK; sets GRIDMOOR_CALC_SDK_FOUND.
+set(GRIDMOOR_CALC_SDK_FOUND OFF)

@@ -1,0 +1,48 @@
+// HostLink: the span of one handler run against the spreadsheet application.
+//
+// Created empty when a handler starts; it tells the backend that a run begins, holds
+// the application object once attached, and on destruction tells the backend that the
+// run ended (normally, or by failure when the handler was left by an exception or
+// called fail()), which releases every object the handler took. Nothing outlives it.
+#pragma once
+
+#include <exception>
+#include <optional>
+
+#include "host/SpreadsheetHost.h"
+
+namespace gridmoor {
+
+class HostLink {
+public:
+    explicit HostLink(SpreadsheetHost& host) : host_(host), uncaught_(std::uncaught_exceptions()) {
+        host_.beginRun();
+    }
+    ~HostLink() {
+        const bool unwinding = std::uncaught_exceptions() > uncaught_;
+        host_.endRun(failed_ || unwinding ? RunEnd::Failed : RunEnd::Completed);
+    }
+    HostLink(const HostLink&) = delete;
+    HostLink& operator=(const HostLink&) = delete;
+
+    // Takes the running application registered under the tool's class name into the
+    // link. Throws HostError only if the backend fails while looking.
+    void attach() { app_ = host_.attach(kApplicationClass); }
+
+    bool empty() const noexcept { return !app_.has_value(); }
+    // The attached application; an unset handle when the link is empty, so host calls
+    // on it fail like calls on an object that was never set.
+    AppHandle app() const noexcept { return app_.value_or(AppHandle{}); }
+    SpreadsheetHost& host() const noexcept { return host_; }
+
+    // Marks the run as ended by a failure (a command that stops at its first failure).
+    void fail() noexcept { failed_ = true; }
+
+private:
+    SpreadsheetHost& host_;
+    int uncaught_;
+    std::optional<AppHandle> app_;
+    bool failed_ = false;
+};
+
+}  // namespace gridmoor
