@@ -1,0 +1,98 @@
+#include "merge/RunMerging.h"
+
+#include <vector>
+
+#include "host/Failure.h"
+#include "merge/EqualRuns.h"
+
+namespace gridmoor {
+
+namespace {
+
+long count(const CellValue& v) {
+    if (!v.isNumber()) throw ValueError("the range's size is unknown");
+    return static_cast<long>(v.number());
+}
+
+// Whether every cell of the source range lies on the compared line of n cells.
+bool lineCoversRange(const RunMergingInput& in, bool vertical, long n) {
+    if (!in.corners.hostAddress || in.corners.hostAddress->find(',') != std::string::npos)
+        return false;
+    const long rows = count(in.corners.RowCount);
+    const long columns = count(in.corners.ColumnCount);
+    return vertical ? columns == 1 && rows == n : rows == 1 && columns == n;
+}
+
+const PasteSpecialArgs kFormatsOnly{.Paste = xlPasteFormats,
+                                    .Operation = xlPasteSpecialOperationNone,
+                                    .SkipBlanks = false,
+                                    .Transpose = false};
+
+}  // namespace
+
+RunMergingResult mergeRunsAndTransferFormats(StepRunner& runner, SpreadsheetHost& host,
+                                             const RunMergingInput& in) {
+    const RangeCorners& c = in.corners;
+    const bool vertical =
+        runner.test("vertical test", [&] { return valuesEqual(c.LastColumn, c.FirstColumn); });
+    if (!vertical &&
+        !runner.test("horizontal test", [&] { return valuesEqual(c.LastRow, c.FirstRow); }))
+        return RunMergingResult::NotALine;
+    if (!in.ready) return RunMergingResult::NotReady;
+
+    // Loop head: the number of cells on the line.
+    long n = 0;
+    if (!runner.run("line length", [&] {
+            n = vertical ? rowNumber(c.LastRow) - rowNumber(c.FirstRow) + 1 : count(c.ColumnCount);
+        }))
+        return RunMergingResult::NotALine;  // a line whose length is unknown is not merged
+    bool covers = false;
+    runner.run("line covers range", [&] { covers = lineCoversRange(in, vertical, n); });
+    if (!covers) return RunMergingResult::NotALine;
+
+    // The line of cells, read from the snapshot only: the merges below discard values on
+    // the scratch sheet, and no comparison may see that.
+    std::vector<CellValue> line(static_cast<std::size_t>(n > 0 ? n : 0));
+    bool lineRead = runner.run("read line", [&] {
+        for (long k = 1; k <= n; ++k)
+            line[static_cast<std::size_t>(k - 1)] =
+                vertical ? in.snapshot.at(k, 1) : in.snapshot.at(1, k);
+    });
+    if (!lineRead && n > 1) return RunMergingResult::NotReady;
+
+    // One two-cell Merge per joined pair, from the last pair to the first, so each merge
+    // meets the area the previous one made and the host grows it into one area per run.
+    const std::vector<RunSpan> runs = findEqualRuns(line);
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        for (long k = run->last; k > run->first; --k) {
+            runner.run(kStepPairMerge, [&] {
+                const RangeHandle before =
+                    vertical ? host.Cells(in.scratch, k - 1, 1) : host.Cells(in.scratch, 1, k - 1);
+                const RangeHandle at =
+                    vertical ? host.Cells(in.scratch, k, 1) : host.Cells(in.scratch, 1, k);
+                host.Merge(host.Range(in.scratch, before, at));
+            });
+        }
+    }
+
+    const bool copied = runner.run(kStepBlockCopy, [&] {
+        std::string block;
+        if (vertical) {
+            block = "A1:A" + c.RowCount.textForm();
+        } else {
+            const RangeHandle a1 = host.Range(in.scratch, "A1");
+            block = "A1:" + host.address(host.offset(a1, std::nullopt, count(c.ColumnCount) - 1));
+        }
+        host.Copy(host.Range(in.scratch, block));
+    });
+    // Without the scratch block on the clipboard the paste would bring whatever the
+    // clipboard held before onto the user's range.
+    if (!copied) return RunMergingResult::Failed;
+
+    const bool pasted = runner.run(kStepFormatPaste, [&] {
+        host.PasteSpecial(host.Range(in.source, in.view.Text1()), kFormatsOnly);
+    });
+    return pasted ? RunMergingResult::Pasted : RunMergingResult::Failed;
+}
+
+}  // namespace gridmoor

@@ -1,0 +1,151 @@
+#include "merge/SmartMerge.h"
+
+#include <string>
+
+#include "host/HostLink.h"
+#include "host/StepRunner.h"
+#include "host/Texts.h"
+#include "merge/Reasons.h"
+#include "merge/RunMerging.h"
+
+namespace gridmoor {
+
+namespace {
+
+// Steps that must have worked for the merge to have a source and a scratch block.
+constexpr std::string_view kStepSource = "record source sheet";
+constexpr std::string_view kStepAddSheet = "add scratch sheet";
+constexpr std::string_view kStepScratchCopy = "copy to scratch sheet";
+constexpr std::string_view kStepSnapshot = "read values";
+
+// The message after a smart merge that got past the scratch sheet's creation.
+std::string finalMessage(const StepRunner& runner, RunMergingResult result) {
+    if (runner.failureOf(kStepAddress) && result != RunMergingResult::Pasted)
+        return std::string(texts::kMergeNothing) + std::string(texts::kReasonBadAddress);
+    switch (result) {
+        case RunMergingResult::Pasted:
+            if (const DroppedStep* f = runner.failureOf(kStepPairMerge))
+                return std::string(texts::kMergePartly) + std::string(reasonText(*f));
+            return std::string(texts::kMergeDone);
+        case RunMergingResult::NotALine:
+            return std::string(texts::kMergeNothing) + std::string(texts::kReasonNotLine);
+        case RunMergingResult::NotReady:
+        case RunMergingResult::Failed:
+            break;
+    }
+    // The first failure on the way from the source to the paste explains the rest.
+    for (std::string_view step : {kStepSource, kStepAddSheet, kStepScratchCopy, kStepSnapshot,
+                                  kStepBlockCopy, kStepFormatPaste}) {
+        if (const DroppedStep* f = runner.failureOf(step))
+            return std::string(texts::kMergeNothing) + std::string(reasonText(*f));
+    }
+    return std::string(texts::kMergeNothing) + std::string(texts::kReasonOther);
+}
+
+}  // namespace
+
+void Command3_Click(SpreadsheetHost& host, CommandView& view) {
+    HostLink link(host);
+    StepRunner runner;
+    // Attach.
+    runner.run("attach", [&] { link.attach(); });
+    if (link.empty()) {
+        view.showMessage(texts::kNoWorkbook);
+        return;
+    }
+    const AppHandle application = link.app();
+
+    // Input check: something with a ":" in it; the host judges the rest.
+    if (runner.test("input check", [&] {
+            const std::string text = view.Text1();
+            return text.empty() || text.find(':') == std::string::npos;
+        })) {
+        view.showMessage(texts::kMergeBadAddress);
+        return;
+    }
+
+    // Sheet-name check. The name is kept: the purge must never take the source sheet.
+    CellValue sourceName;
+    if (runner.test("sheet name check", [&] {
+            sourceName =
+                CellValue::text(host.Name(host.ActiveSheet(host.Activeworkbook(application))));
+            return equalsText(sourceName, "");
+        })) {
+        view.showMessage(texts::kNoSheetName);
+        return;
+    }
+
+    SheetHandle source;
+    runner.run(kStepSource, [&] { source = host.ActiveSheet(host.Activeworkbook(application)); });
+
+    // Purge of scratch sheets left by an interrupted run. A source sheet that carries the
+    // reserved name is the user's data and stays.
+    runner.forEach(
+        "purge loop", [&] { return host.worksheets(application); },
+        [&](SheetEnumHandle e) { return host.nextWorksheet(e); },
+        [&](std::optional<SheetHandle> item) {
+            if (!runner.test("purge test", [&] {
+                    return equalsText(CellValue::text(host.Name(item.value_or(SheetHandle{}))),
+                                      texts::kScratchSheetName);
+                }))
+                return;
+            runner.run("purge alerts off", [&] { host.DisplayAlerts(application, false); });
+            runner.run("purge delete", [&] {
+                if (equalsText(sourceName, texts::kScratchSheetName)) return;
+                host.Delete(host.Sheets(application, texts::kScratchSheetName));
+            });
+            runner.run("purge alerts on", [&] { host.DisplayAlerts(application, true); });
+        });
+
+    const RangeCorners corners = decomposeRange(runner, host, source, view);
+
+    // The scratch sheet is the sheet Sheets.Add returned; every later scratch step uses
+    // that object, never a lookup by name, so no sheet of the user's is ever touched.
+    CellValue lastName;
+    runner.run("record last sheet", [&] {
+        lastName =
+            CellValue::text(host.Name(host.Sheets(application, host.SheetsCount(application))));
+    });
+    SheetHandle scratch;
+    runner.run(kStepAddSheet, [&] {
+        scratch = host.SheetsAdd(application,
+                                 After{host.Sheets(application, host.SheetsCount(application))});
+    });
+    if (!runner.test("creation test", [&] {
+            const CellValue now =
+                CellValue::text(host.Name(host.Sheets(application, host.SheetsCount(application))));
+            return !valuesEqual(now, lastName);
+        })) {
+        // A sheet the host handed back although the workbook's last sheet did not change
+        // is still ours to remove.
+        if (scratch) {
+            runner.run("alerts off", [&] { host.DisplayAlerts(application, false); });
+            runner.run("delete scratch sheet", [&] { host.Delete(scratch); });
+            runner.run("alerts on", [&] { host.DisplayAlerts(application, true); });
+        }
+        view.showMessage(texts::kScratchNotCreated);
+        return;
+    }
+    runner.run("name scratch sheet", [&] { host.setName(scratch, texts::kScratchSheetName); });
+    runner.run("copy to clipboard", [&] { host.Copy(host.Range(source, view.Text1())); });
+    const bool scratchFilled = runner.run(kStepScratchCopy, [&] {
+        host.Copy(host.Range(source, view.Text1()), Destination{host.Range(scratch, "A1")});
+    });
+    RangeValue snapshot;
+    const bool snapshotRead =
+        runner.run(kStepSnapshot, [&] { snapshot = host.Value(host.Range(source, view.Text1())); });
+
+    runner.run("alerts off", [&] { host.DisplayAlerts(application, false); });
+    const RunMergingResult result =
+        mergeRunsAndTransferFormats(runner, host,
+                                    RunMergingInput{corners, snapshot, scratch, source, view,
+                                                    scratch && scratchFilled && snapshotRead});
+
+    runner.run("delete scratch sheet", [&] { host.Delete(scratch); });
+    runner.run("screen updating on", [&] { host.ScreenUpdating(application, true); });
+    runner.run("alerts on", [&] { host.DisplayAlerts(application, true); });
+    runner.run("select source sheet", [&] { host.Select(source); });
+    view.showMessage(finalMessage(runner, result));
+}
+
+}  // namespace gridmoor
