@@ -1,5 +1,6 @@
 #include "merge/SmartMerge.h"
 
+#include <optional>
 #include <string>
 
 #include "host/HostLink.h"
@@ -129,7 +130,9 @@ void Command3_Click(SpreadsheetHost& host, CommandView& view) {
     runner.run("name scratch sheet", [&] { host.setName(scratch, texts::kScratchSheetName); });
     runner.run("copy to clipboard", [&] { host.Copy(host.Range(source, view.Text1())); });
     const bool scratchFilled = runner.run(kStepScratchCopy, [&] {
-        host.Copy(host.Range(source, view.Text1()), Destination{host.Range(scratch, "A1")});
+        const RangeHandle from = host.Range(source, view.Text1());
+        const RangeHandle to = host.Range(scratch, "A1");
+        host.Copy(from, Destination{to});
     });
     RangeValue snapshot;
     const bool snapshotRead =

@@ -1,5 +1,6 @@
 #include "merge/UnmergeFill.h"
 
+#include <optional>
 #include <string>
 
 #include "host/Failure.h"
@@ -27,17 +28,18 @@ void switchSettingsOn(SpreadsheetHost& host, AppHandle app) noexcept {
 }  // namespace
 
 void Command4_Click(SpreadsheetHost& host, CommandView& view) {
-    HostLink link(host);
+    std::optional<HostLink> link;
     try {
-        link.attach();
+        link.emplace(host);
+        link->attach();
     } catch (const Failure&) {
-        // Not finding the application is what a failing attach means.
+        // A backend that cannot begin a run or look for the application finds none.
     }
-    if (link.empty()) {
+    if (!link || link->empty()) {
         view.showMessage(texts::kNoWorkbook);
         return;
     }
-    const AppHandle app = link.app();
+    const AppHandle app = link->app();
 
     const std::string address = view.Text1();
     if (address.empty()) {
@@ -65,7 +67,7 @@ void Command4_Click(SpreadsheetHost& host, CommandView& view) {
             }();
         }
     } catch (const Failure& failure) {
-        link.fail();
+        link->fail();
         switchSettingsOn(host, app);
         const auto* hostError = dynamic_cast<const HostError*>(&failure);
         std::string_view reason;
