@@ -1,0 +1,269 @@
+// ComSupport: owning wrappers for COM resources, text conversion between UTF-8 and
+// UTF-16, the translation of HRESULTs into HostError, the conversion between VARIANTs and
+// CellValues, and late-bound IDispatch calls by member name with named arguments.
+//
+// Internal to the Windows code (the Excel backend, the Win32 window and their tests):
+// it includes Windows headers, so no public header of the project includes it.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h first: the OLE headers rely on its definitions.
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <algorithm>
+#include <chrono>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "host/CellValue.h"
+#include "host/Failure.h"
+
+namespace gridmoor::com {
+
+// --- ownership ---
+
+// Owns one reference to a COM interface; releases it when destroyed or reset.
+template <class T>
+class Ref {
+public:
+    Ref() = default;
+    // Takes over a reference the caller already owns (the result of a COM call).
+    static Ref adopt(T* p) noexcept {
+        Ref r;
+        r.p_ = p;
+        return r;
+    }
+    // Adds a reference of its own to a pointer owned elsewhere.
+    static Ref share(T* p) noexcept {
+        if (p) p->AddRef();
+        return adopt(p);
+    }
+    Ref(const Ref& o) noexcept : p_(o.p_) {
+        if (p_) p_->AddRef();
+    }
+    Ref(Ref&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    Ref& operator=(Ref o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
+    ~Ref() { reset(); }
+
+    void reset() noexcept {
+        if (T* p = std::exchange(p_, nullptr)) p->Release();
+    }
+    T* get() const noexcept { return p_; }
+    T* operator->() const noexcept { return p_; }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    // Releases what is held and hands out the slot for a COM out-parameter.
+    T** put() noexcept {
+        reset();
+        return &p_;
+    }
+    // Gives up ownership: the caller now owns the reference.
+    [[nodiscard]] T* detach() noexcept { return std::exchange(p_, nullptr); }
+
+    // The same object seen through interface U, or empty when it does not have U.
+    template <class U>
+    Ref<U> query() const noexcept {
+        Ref<U> r;
+        if (p_) p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(r.put()));
+        return r;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Owns a BSTR.
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(std::wstring_view text);
+    static Bstr adopt(BSTR b) noexcept {
+        Bstr r;
+        r.b_ = b;
+        return r;
+    }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    Bstr(Bstr&& o) noexcept : b_(std::exchange(o.b_, nullptr)) {}
+    Bstr& operator=(Bstr&& o) noexcept {
+        std::swap(b_, o.b_);
+        return *this;
+    }
+    ~Bstr() { SysFreeString(b_); }
+
+    BSTR get() const noexcept { return b_; }
+    std::wstring_view view() const noexcept { return {b_ ? b_ : L"", SysStringLen(b_)}; }
+    [[nodiscard]] BSTR detach() noexcept { return std::exchange(b_, nullptr); }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+// Owns a VARIANT (and whatever it holds: a BSTR, an interface, an array).
+class Variant {
+public:
+    Variant() noexcept { VariantInit(&v_); }
+    // Takes over the contents of `v`, which is left empty.
+    static Variant adopt(VARIANT& v) noexcept;
+    // A deep copy of a VARIANT owned elsewhere.
+    static Variant copyOf(const VARIANT& v);
+    Variant(const Variant& o);
+    Variant& operator=(const Variant& o);
+    Variant(Variant&& o) noexcept;
+    Variant& operator=(Variant&& o) noexcept;
+    ~Variant() { VariantClear(&v_); }
+
+    static Variant boolean(bool b) noexcept;
+    static Variant i2(std::int16_t n) noexcept;
+    static Variant i4(std::int32_t n) noexcept;
+    static Variant text(std::wstring_view s);
+    static Variant dispatch(IDispatch* d) noexcept;  // adds a reference of its own
+    static Variant error(SCODE code) noexcept;
+    // An omitted optional argument, as a caller that leaves it out passes it.
+    static Variant missing() noexcept { return error(DISP_E_PARAMNOTFOUND); }
+
+    const VARIANT& get() const noexcept { return v_; }
+    VARTYPE type() const noexcept { return v_.vt; }
+    // Clears what is held and hands out the slot for a COM out-parameter.
+    VARIANT* put() noexcept;
+    // Gives up ownership of the contents; the caller must clear the result.
+    [[nodiscard]] VARIANT detach() noexcept;
+
+private:
+    VARIANT v_;
+};
+
+// Owns a SAFEARRAY.
+class SafeArray {
+public:
+    SafeArray() = default;
+    static SafeArray adopt(SAFEARRAY* a) noexcept {
+        SafeArray r;
+        r.a_ = a;
+        return r;
+    }
+    SafeArray(const SafeArray&) = delete;
+    SafeArray& operator=(const SafeArray&) = delete;
+    SafeArray(SafeArray&& o) noexcept : a_(std::exchange(o.a_, nullptr)) {}
+    SafeArray& operator=(SafeArray&& o) noexcept {
+        std::swap(a_, o.a_);
+        return *this;
+    }
+    ~SafeArray() {
+        if (a_) SafeArrayDestroy(a_);
+    }
+    SAFEARRAY* get() const noexcept { return a_; }
+    [[nodiscard]] SAFEARRAY* detach() noexcept { return std::exchange(a_, nullptr); }
+
+private:
+    SAFEARRAY* a_ = nullptr;
+};
+
+// Keeps COM initialised on the constructing thread as a single-threaded apartment (the
+// apartment a window's thread needs) for the object's lifetime. A thread that is already
+// initialised in another mode is left as it is.
+class Apartment {
+public:
+    Apartment();
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+    ~Apartment();
+
+private:
+    bool mustUninitialize_ = false;
+};
+
+// --- text ---
+
+// UTF-8 to UTF-16. Invalid UTF-8: HostError (BadArgument).
+std::wstring widen(std::string_view utf8);
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string narrow(std::wstring_view utf16);
+
+// --- errors ---
+
+// What kind of failure an HRESULT stands for.
+HostError::Cause causeOf(HRESULT hr) noexcept;
+// "0x800A03EC"
+std::string hex(HRESULT hr);
+// A HostError for a failed call: "<what>: <description> (0x........)". The cause comes
+// from `hr`.
+HostError hostError(HRESULT hr, std::string_view what, std::wstring_view description = {});
+// Throws hostError(hr, what) when `hr` is a failure.
+void check(HRESULT hr, std::string_view what);
+
+// --- values ---
+
+// The cell value a VARIANT holds. Integers of every width, floating point, decimal,
+// currency, dates, booleans, strings, error values (application errors such as #N/A
+// arrive as VT_ERROR 0x800A07FA and become error 2042) and empty/null. Anything else
+// (objects, arrays, by-reference values): HostError (BadArgument).
+CellValue toCellValue(const VARIANT& v);
+// The VARIANT for a cell value, keeping its subkind (a date stays VT_DATE, a boolean
+// VT_BOOL, currency VT_CY, an error VT_ERROR 0x800A0000 + code).
+Variant toVariant(const CellValue& value);
+
+// What a Value get returns: a scalar becomes a single value, a two-dimensional array of
+// VARIANTs an array indexed from 1 whatever its own lower bounds are.
+RangeValue toRangeValue(const VARIANT& v);
+// A 1-based two-dimensional SAFEARRAY of VARIANTs, rows by columns.
+Variant toVariant(const ValueArray& values);
+
+// --- late-bound calls ---
+
+struct NamedArg {
+    std::wstring_view name;
+    Variant value;
+};
+
+// How long a call that the application rejects as busy is retried before it fails.
+struct RetryPolicy {
+    std::chrono::milliseconds busyFor{2000};
+};
+
+// Runs `call` (which returns an HRESULT) again while it fails as busy, pausing between
+// attempts, until it succeeds, fails otherwise or `retry.busyFor` has passed.
+template <class Call>
+HRESULT withRetry(const RetryPolicy& retry, Call&& call) {
+    const auto deadline = std::chrono::steady_clock::now() + retry.busyFor;
+    auto pause = std::chrono::milliseconds(10);
+    for (;;) {
+        const HRESULT hr = call();
+        if (causeOf(hr) != HostError::Cause::Busy || std::chrono::steady_clock::now() >= deadline)
+            return hr;
+        Sleep(static_cast<DWORD>(pause.count()));
+        pause = std::min(pause * 2, std::chrono::milliseconds(200));
+    }
+}
+
+// Calls `member` of `object` by name: GetIDsOfNames resolves the member and the names of
+// the named arguments in one call, then Invoke runs it with the positional arguments
+// (given in their natural order) and the named ones. A property put passes its value as
+// the one named argument DISPID_PROPERTYPUT. Rejected calls are retried per `retry`.
+// Any failure: HostError with the EXCEPINFO description when there is one.
+Variant invoke(IDispatch* object, std::wstring_view member, WORD flags,
+               std::initializer_list<Variant> positional, std::span<const NamedArg> named = {},
+               const RetryPolicy& retry = {});
+
+// Calls a member by its DISPID (for DISPID_NEWENUM and DISPID_VALUE), same rules.
+Variant invokeId(IDispatch* object, DISPID id, std::wstring_view what, WORD flags,
+                 const RetryPolicy& retry = {});
+
+// The IDispatch a VARIANT holds (VT_DISPATCH, or VT_UNKNOWN that has one). Nothing or a
+// null object: HostError (NotFound) naming `what`.
+Ref<IDispatch> toDispatch(const Variant& v, std::string_view what);
+
+// Integer and text results of property gets, converted as the object model's callers do.
+long toLong(const Variant& v, std::string_view what);
+std::string toText(const Variant& v, std::string_view what);
+
+}  // namespace gridmoor::com

@@ -1,0 +1,365 @@
+#include "host/excel/ExcelHost.h"
+
+#include <deque>
+#include <vector>
+
+#include "host/excel/ComSupport.h"
+
+namespace gridmoor {
+
+using com::NamedArg;
+using com::Ref;
+using com::Variant;
+
+namespace {
+
+enum class Kind { App, Workbook, Sheet, Range, SheetEnum, CellEnum };
+
+constexpr WORD kGet = DISPATCH_PROPERTYGET;
+// A get with arguments (Range("B2"), Item(1), Offset(1, 0)) is sent as both, as callers
+// of the object model send it.
+constexpr WORD kGetWithArgs = DISPATCH_PROPERTYGET | DISPATCH_METHOD;
+constexpr WORD kPut = DISPATCH_PROPERTYPUT;
+constexpr WORD kMethod = DISPATCH_METHOD;
+
+template <class Tag>
+constexpr Kind kindOf();
+template <>
+constexpr Kind kindOf<AppTag>() {
+    return Kind::App;
+}
+template <>
+constexpr Kind kindOf<WorkbookTag>() {
+    return Kind::Workbook;
+}
+template <>
+constexpr Kind kindOf<SheetTag>() {
+    return Kind::Sheet;
+}
+template <>
+constexpr Kind kindOf<RangeTag>() {
+    return Kind::Range;
+}
+template <>
+constexpr Kind kindOf<SheetEnumTag>() {
+    return Kind::SheetEnum;
+}
+template <>
+constexpr Kind kindOf<CellEnumTag>() {
+    return Kind::CellEnum;
+}
+
+// One object handed out during the run.
+struct Object {
+    Kind kind;
+    Ref<IDispatch> dispatch;     // every kind but the enumerations
+    Ref<IEnumVARIANT> items;     // the enumerations
+    std::deque<Variant> buffer;  // items fetched ahead, in order
+    bool exhausted = false;      // the enumerator has given its last item
+};
+
+}  // namespace
+
+struct ExcelHost::Impl {
+    explicit Impl(Options o) : options(o), retry{o.busyAllowance} {}
+
+    com::Apartment apartment;
+    Options options;
+    com::RetryPolicy retry;
+    std::vector<Object> objects;  // handle id = base + index + 1
+    std::uint32_t base = 0;
+
+    template <class Tag>
+    Handle<Tag> add(Ref<IDispatch> d) {
+        objects.push_back(Object{kindOf<Tag>(), std::move(d), {}, {}, false});
+        return Handle<Tag>{base + static_cast<std::uint32_t>(objects.size())};
+    }
+
+    template <class Tag>
+    Handle<Tag> addEnum(Ref<IEnumVARIANT> e) {
+        objects.push_back(Object{kindOf<Tag>(), {}, std::move(e), {}, false});
+        return Handle<Tag>{base + static_cast<std::uint32_t>(objects.size())};
+    }
+
+    template <class Tag>
+    Object& find(Handle<Tag> h, const char* what) {
+        if (!h)
+            throw HostError(HostError::Cause::NotFound, std::string(what) + ": object is not set");
+        if (h.id <= base || h.id - base > objects.size())
+            throw HostError(HostError::Cause::NotFound,
+                            std::string(what) + ": object was released at the end of its run");
+        Object& o = objects[h.id - base - 1];
+        if (o.kind != kindOf<Tag>()) throw std::logic_error("handle of another kind");
+        return o;
+    }
+
+    template <class Tag>
+    IDispatch* dispatchOf(Handle<Tag> h, const char* what) {
+        return find(h, what).dispatch.get();
+    }
+
+    Variant call(IDispatch* object, std::wstring_view member, WORD flags,
+                 std::initializer_list<Variant> positional = {},
+                 std::span<const NamedArg> named = {}) {
+        return com::invoke(object, member, flags, positional, named, retry);
+    }
+
+    // member get that must yield an object
+    Ref<IDispatch> object(IDispatch* parent, std::wstring_view member,
+                          std::initializer_list<Variant> positional = {}) {
+        return com::toDispatch(
+            call(parent, member, positional.size() == 0 ? kGet : kGetWithArgs, positional),
+            com::narrow(member));
+    }
+
+    Ref<IEnumVARIANT> enumerator(IDispatch* collection) {
+        const Variant v = com::invokeId(collection, DISPID_NEWENUM, L"_NewEnum",
+                                        DISPATCH_METHOD | DISPATCH_PROPERTYGET, retry);
+        Ref<IUnknown> unknown;
+        if (v.type() == VT_UNKNOWN) unknown = Ref<IUnknown>::share(v.get().punkVal);
+        if (v.type() == VT_DISPATCH) unknown = Ref<IUnknown>::share(v.get().pdispVal);
+        Ref<IEnumVARIANT> e = unknown.query<IEnumVARIANT>();
+        if (!e) throw HostError(HostError::Cause::Other, "_NewEnum: no enumerator");
+        return e;
+    }
+
+    // The next item of an enumeration, fetched `enumBatch` at a time.
+    std::optional<Ref<IDispatch>> next(Object& e, const char* what) {
+        if (e.buffer.empty() && !e.exhausted) {
+            std::vector<VARIANT> batch(options.enumBatch);
+            for (VARIANT& v : batch) VariantInit(&v);
+            ULONG fetched = 0;
+            const HRESULT hr = com::withRetry(retry, [&] {
+                return e.items->Next(static_cast<ULONG>(batch.size()), batch.data(), &fetched);
+            });
+            if (FAILED(hr)) throw com::hostError(hr, what);
+            if (fetched > batch.size()) fetched = static_cast<ULONG>(batch.size());
+            for (ULONG i = 0; i < fetched; ++i) e.buffer.push_back(Variant::adopt(batch[i]));
+            e.exhausted = hr == S_FALSE || fetched == 0;
+        }
+        if (e.buffer.empty()) return std::nullopt;
+        Variant item = std::move(e.buffer.front());
+        e.buffer.pop_front();
+        return com::toDispatch(item, what);
+    }
+};
+
+ExcelHost::ExcelHost() : ExcelHost(Options{}) {}
+ExcelHost::ExcelHost(Options options) : impl_(std::make_unique<Impl>(options)) {}
+ExcelHost::~ExcelHost() = default;
+
+std::size_t ExcelHost::heldObjects() const noexcept {
+    return impl_->objects.size();
+}
+
+void ExcelHost::beginRun() {}
+
+void ExcelHost::endRun(RunEnd) noexcept {
+    // Releasing a reference to a process that has gone returns at once with an error,
+    // which there is nothing to do about.
+    impl_->base += static_cast<std::uint32_t>(impl_->objects.size());
+    impl_->objects.clear();
+}
+
+std::optional<AppHandle> ExcelHost::attach(std::string_view className) {
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(com::widen(className).c_str(), &clsid);
+    if (hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG || hr == REGDB_E_READREGDB)
+        return std::nullopt;  // not installed
+    com::check(hr, "looking up " + std::string(className));
+    Ref<IUnknown> unknown;
+    hr = GetActiveObject(clsid, nullptr, unknown.put());
+    if (hr == MK_E_UNAVAILABLE) return std::nullopt;  // not running
+    com::check(hr, "finding the running " + std::string(className));
+    Ref<IDispatch> app;
+    hr = com::withRetry(impl_->retry, [&] {
+        return unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(app.put()));
+    });
+    // A registration left behind by a process that has gone: nothing runs.
+    if (com::causeOf(hr) == HostError::Cause::Gone) return std::nullopt;
+    com::check(hr, "attaching to " + std::string(className));
+    return impl_->add<AppTag>(std::move(app));
+}
+
+// --- application ---
+
+WorkbookHandle ExcelHost::Activeworkbook(AppHandle app) {
+    return impl_->add<WorkbookTag>(
+        impl_->object(impl_->dispatchOf(app, "ActiveWorkbook"), L"ActiveWorkbook"));
+}
+
+SheetEnumHandle ExcelHost::worksheets(AppHandle app) {
+    const Ref<IDispatch> all = impl_->object(impl_->dispatchOf(app, "Worksheets"), L"Worksheets");
+    return impl_->addEnum<SheetEnumTag>(impl_->enumerator(all.get()));
+}
+
+std::optional<SheetHandle> ExcelHost::nextWorksheet(SheetEnumHandle e) {
+    auto item = impl_->next(impl_->find(e, "Worksheets"), "Worksheets");
+    if (!item) return std::nullopt;
+    return impl_->add<SheetTag>(std::move(*item));
+}
+
+SheetHandle ExcelHost::Sheets(AppHandle app, std::string_view name) {
+    const Ref<IDispatch> sheets = impl_->object(impl_->dispatchOf(app, "Sheets"), L"Sheets");
+    return impl_->add<SheetTag>(
+        impl_->object(sheets.get(), L"Item", {Variant::text(com::widen(name))}));
+}
+
+SheetHandle ExcelHost::Sheets(AppHandle app, long position) {
+    const Ref<IDispatch> sheets = impl_->object(impl_->dispatchOf(app, "Sheets"), L"Sheets");
+    return impl_->add<SheetTag>(
+        impl_->object(sheets.get(), L"Item", {Variant::i4(static_cast<std::int32_t>(position))}));
+}
+
+long ExcelHost::SheetsCount(AppHandle app) {
+    const Ref<IDispatch> sheets = impl_->object(impl_->dispatchOf(app, "Sheets"), L"Sheets");
+    return com::toLong(impl_->call(sheets.get(), L"Count", kGet), "Sheets.Count");
+}
+
+SheetHandle ExcelHost::SheetsAdd(AppHandle app, After after) {
+    IDispatch* afterSheet = impl_->dispatchOf(after.sheet, "Sheets.Add After");
+    const Ref<IDispatch> sheets = impl_->object(impl_->dispatchOf(app, "Sheets"), L"Sheets");
+    const NamedArg named[] = {{L"After", Variant::dispatch(afterSheet)}};
+    return impl_->add<SheetTag>(
+        com::toDispatch(impl_->call(sheets.get(), L"Add", kMethod, {}, named), "Sheets.Add"));
+}
+
+void ExcelHost::DisplayAlerts(AppHandle app, bool on) {
+    impl_->call(impl_->dispatchOf(app, "DisplayAlerts"), L"DisplayAlerts", kPut,
+                {Variant::boolean(on)});
+}
+
+void ExcelHost::ScreenUpdating(AppHandle app, bool on) {
+    impl_->call(impl_->dispatchOf(app, "ScreenUpdating"), L"ScreenUpdating", kPut,
+                {Variant::boolean(on)});
+}
+
+void ExcelHost::Calculation(AppHandle app, std::int16_t mode) {
+    impl_->call(impl_->dispatchOf(app, "Calculation"), L"Calculation", kPut, {Variant::i2(mode)});
+}
+
+// --- workbook ---
+
+std::string ExcelHost::Name(WorkbookHandle book) {
+    return com::toText(impl_->call(impl_->dispatchOf(book, "Name"), L"Name", kGet), "Name");
+}
+
+SheetHandle ExcelHost::ActiveSheet(WorkbookHandle book) {
+    return impl_->add<SheetTag>(
+        impl_->object(impl_->dispatchOf(book, "ActiveSheet"), L"ActiveSheet"));
+}
+
+// --- worksheet ---
+
+std::string ExcelHost::Name(SheetHandle sheet) {
+    return com::toText(impl_->call(impl_->dispatchOf(sheet, "Name"), L"Name", kGet), "Name");
+}
+
+void ExcelHost::setName(SheetHandle sheet, std::string_view name) {
+    impl_->call(impl_->dispatchOf(sheet, "Name"), L"Name", kPut, {Variant::text(com::widen(name))});
+}
+
+void ExcelHost::Delete(SheetHandle sheet) {
+    impl_->call(impl_->dispatchOf(sheet, "Delete"), L"Delete", kMethod);
+}
+
+void ExcelHost::Select(SheetHandle sheet) {
+    impl_->call(impl_->dispatchOf(sheet, "Select"), L"Select", kMethod);
+}
+
+RangeHandle ExcelHost::Range(SheetHandle sheet, std::string_view address) {
+    return impl_->add<RangeTag>(impl_->object(impl_->dispatchOf(sheet, "Range"), L"Range",
+                                              {Variant::text(com::widen(address))}));
+}
+
+RangeHandle ExcelHost::Range(SheetHandle sheet, RangeHandle first, RangeHandle second) {
+    IDispatch* s = impl_->dispatchOf(sheet, "Range");
+    IDispatch* a = impl_->dispatchOf(first, "Range");
+    IDispatch* b = impl_->dispatchOf(second, "Range");
+    return impl_->add<RangeTag>(
+        impl_->object(s, L"Range", {Variant::dispatch(a), Variant::dispatch(b)}));
+}
+
+RangeHandle ExcelHost::Cells(SheetHandle sheet, long row, long column) {
+    const Ref<IDispatch> cells = impl_->object(impl_->dispatchOf(sheet, "Cells"), L"Cells");
+    return impl_->add<RangeTag>(impl_->object(cells.get(), L"Item",
+                                              {Variant::i4(static_cast<std::int32_t>(row)),
+                                               Variant::i4(static_cast<std::int32_t>(column))}));
+}
+
+// --- range ---
+
+std::string ExcelHost::address(RangeHandle range) {
+    return com::toText(impl_->call(impl_->dispatchOf(range, "Address"), L"Address", kGet),
+                       "Address");
+}
+
+long ExcelHost::RowsCount(RangeHandle range) {
+    const Ref<IDispatch> rows = impl_->object(impl_->dispatchOf(range, "Rows"), L"Rows");
+    return com::toLong(impl_->call(rows.get(), L"Count", kGet), "Rows.Count");
+}
+
+long ExcelHost::ColumnsCount(RangeHandle range) {
+    const Ref<IDispatch> columns = impl_->object(impl_->dispatchOf(range, "Columns"), L"Columns");
+    return com::toLong(impl_->call(columns.get(), L"Count", kGet), "Columns.Count");
+}
+
+RangeHandle ExcelHost::offset(RangeHandle range, std::optional<long> rowOffset, long columnOffset) {
+    // An omitted row offset is passed as a missing argument, as a caller that leaves it
+    // out passes it.
+    Variant row =
+        rowOffset ? Variant::i4(static_cast<std::int32_t>(*rowOffset)) : Variant::missing();
+    return impl_->add<RangeTag>(
+        impl_->object(impl_->dispatchOf(range, "Offset"), L"Offset",
+                      {std::move(row), Variant::i4(static_cast<std::int32_t>(columnOffset))}));
+}
+
+void ExcelHost::Copy(RangeHandle range) {
+    impl_->call(impl_->dispatchOf(range, "Copy"), L"Copy", kMethod);
+}
+
+void ExcelHost::Copy(RangeHandle range, Destination destination) {
+    IDispatch* source = impl_->dispatchOf(range, "Copy");
+    const NamedArg named[] = {
+        {L"Destination", Variant::dispatch(impl_->dispatchOf(destination.range, "Copy"))}};
+    impl_->call(source, L"Copy", kMethod, {}, named);
+}
+
+void ExcelHost::PasteSpecial(RangeHandle range, PasteSpecialArgs args) {
+    const NamedArg named[] = {
+        {L"Paste", Variant::i2(args.Paste)},
+        {L"Operation", Variant::i2(args.Operation)},
+        {L"SkipBlanks", Variant::boolean(args.SkipBlanks)},
+        {L"Transpose", Variant::boolean(args.Transpose)},
+    };
+    impl_->call(impl_->dispatchOf(range, "PasteSpecial"), L"PasteSpecial", kMethod, {}, named);
+}
+
+void ExcelHost::Merge(RangeHandle range) {
+    impl_->call(impl_->dispatchOf(range, "Merge"), L"Merge", kMethod);
+}
+
+void ExcelHost::UnMerge(RangeHandle range) {
+    impl_->call(impl_->dispatchOf(range, "UnMerge"), L"UnMerge", kMethod);
+}
+
+RangeValue ExcelHost::Value(RangeHandle range) {
+    const Variant v = impl_->call(impl_->dispatchOf(range, "Value"), L"Value", kGet);
+    return com::toRangeValue(v.get());
+}
+
+void ExcelHost::setValue(RangeHandle range, const CellValue& value) {
+    impl_->call(impl_->dispatchOf(range, "Value"), L"Value", kPut, {com::toVariant(value)});
+}
+
+CellEnumHandle ExcelHost::enumerateCells(RangeHandle range) {
+    return impl_->addEnum<CellEnumTag>(impl_->enumerator(impl_->dispatchOf(range, "_NewEnum")));
+}
+
+std::optional<RangeHandle> ExcelHost::nextCell(CellEnumHandle e) {
+    auto item = impl_->next(impl_->find(e, "_NewEnum"), "_NewEnum");
+    if (!item) return std::nullopt;
+    return impl_->add<RangeTag>(std::move(*item));
+}
+
+}  // namespace gridmoor

@@ -1,0 +1,90 @@
+// ExcelHost: the spreadsheet host backed by a running Microsoft Excel, reached through COM
+// automation by late binding: every call resolves its member and named arguments by name
+// at run time (IDispatch), exactly as the object model spells them, so no type library or
+// generated header is needed and any Excel version that has the members works.
+//
+// Threading: construct, use and destroy it on one thread, the window's; it initialises COM
+// there as a single-threaded apartment for its lifetime.
+//
+// Failures: every HRESULT is checked and becomes HostError with the application's own
+// description when it gives one. The cause tells: the application quit or crashed (Gone),
+// it refused the call because it is busy, e.g. a cell is being edited, for longer than the
+// busy allowance (Busy), no such sheet or item (NotFound), an argument it refused
+// (BadArgument), a protected sheet or workbook (Protected), anything else (Other).
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "host/SpreadsheetHost.h"
+
+namespace gridmoor {
+
+class ExcelHost final : public SpreadsheetHost {
+public:
+    struct Options {
+        // How long a call that Excel rejects as busy is retried before it fails with Busy.
+        std::chrono::milliseconds busyAllowance{2000};
+        // How many items an enumeration fetches per round trip.
+        unsigned long enumBatch{256};
+    };
+
+    ExcelHost();
+    explicit ExcelHost(Options options);
+    ~ExcelHost() override;
+    ExcelHost(const ExcelHost&) = delete;
+    ExcelHost& operator=(const ExcelHost&) = delete;
+
+    void beginRun() override;
+    void endRun(RunEnd how) noexcept override;
+    // Looks the class name up in the registry and the running instance up in the Running
+    // Object Table; an unregistered name or no running instance gives nothing.
+    std::optional<AppHandle> attach(std::string_view className) override;
+
+    WorkbookHandle Activeworkbook(AppHandle app) override;
+    SheetEnumHandle worksheets(AppHandle app) override;
+    std::optional<SheetHandle> nextWorksheet(SheetEnumHandle e) override;
+    SheetHandle Sheets(AppHandle app, std::string_view name) override;
+    SheetHandle Sheets(AppHandle app, long position) override;
+    long SheetsCount(AppHandle app) override;
+    SheetHandle SheetsAdd(AppHandle app, After after) override;
+    void DisplayAlerts(AppHandle app, bool on) override;
+    void ScreenUpdating(AppHandle app, bool on) override;
+    // Passes the code on unchecked as a 16-bit integer: Excel decides what it accepts.
+    void Calculation(AppHandle app, std::int16_t mode) override;
+
+    std::string Name(WorkbookHandle book) override;
+    SheetHandle ActiveSheet(WorkbookHandle book) override;
+
+    std::string Name(SheetHandle sheet) override;
+    void setName(SheetHandle sheet, std::string_view name) override;
+    void Delete(SheetHandle sheet) override;
+    void Select(SheetHandle sheet) override;
+    RangeHandle Range(SheetHandle sheet, std::string_view address) override;
+    RangeHandle Range(SheetHandle sheet, RangeHandle first, RangeHandle second) override;
+    RangeHandle Cells(SheetHandle sheet, long row, long column) override;
+
+    std::string address(RangeHandle range) override;
+    long RowsCount(RangeHandle range) override;
+    long ColumnsCount(RangeHandle range) override;
+    RangeHandle offset(RangeHandle range, std::optional<long> rowOffset,
+                       long columnOffset) override;
+    void Copy(RangeHandle range) override;
+    void Copy(RangeHandle range, Destination destination) override;
+    void PasteSpecial(RangeHandle range, PasteSpecialArgs args) override;
+    void Merge(RangeHandle range) override;
+    void UnMerge(RangeHandle range) override;
+    RangeValue Value(RangeHandle range) override;
+    void setValue(RangeHandle range, const CellValue& value) override;
+    CellEnumHandle enumerateCells(RangeHandle range) override;
+    std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
+
+    // How many objects the current run holds (for tests of the release at endRun).
+    std::size_t heldObjects() const noexcept;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gridmoor
