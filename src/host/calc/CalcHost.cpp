@@ -1,0 +1,1658 @@
+#include "host/calc/CalcHost.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/NoSuchElementException.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/XActionLockable.hpp>
+#include <com/sun/star/document/XUndoManager.hpp>
+#include <com/sun/star/document/XUndoManagerSupplier.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/IndexOutOfBoundsException.hpp>
+#include <com/sun/star/lang/Locale.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/XCalculatable.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XCellRangeMovement.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XSheetOperation.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
+#include <com/sun/star/table/CellAddress.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
+#include <com/sun/star/table/XTableColumns.hpp>
+#include <com/sun/star/table/XTableRows.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/CellProtection.hpp>
+#include <com/sun/star/util/Date.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
+#include <com/sun/star/util/XMergeable.hpp>
+#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+#include <com/sun/star/util/XProtectable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <map>
+#include <rtl/bootstrap.hxx>
+#include <rtl/uri.hxx>
+#include <rtl/ustring.hxx>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "host/Failure.h"
+#include "host/Texts.h"
+#include "host/calc/CalcAddress.h"
+#include "host/calc/MergeSet.h"
+#include "host/calc/OfficeProcess.h"
+
+namespace gridmoor {
+
+namespace uno = com::sun::star::uno;
+namespace lang = com::sun::star::lang;
+namespace beans = com::sun::star::beans;
+namespace bridge = com::sun::star::bridge;
+namespace container = com::sun::star::container;
+namespace document = com::sun::star::document;
+namespace frame = com::sun::star::frame;
+namespace sheet = com::sun::star::sheet;
+namespace table = com::sun::star::table;
+namespace util = com::sun::star::util;
+using calc::Area;
+using calc::MergeSet;
+using rtl::OString;
+using rtl::OStringToOUString;
+using rtl::OUString;
+using rtl::OUStringToOString;
+using uno::Reference;
+using uno::UNO_QUERY;
+using uno::UNO_QUERY_THROW;
+using Cause = HostError::Cause;
+
+namespace {
+
+OUString toU(std::string_view s) {
+    return OStringToOUString(OString(s.data(), static_cast<sal_Int32>(s.size())),
+                             RTL_TEXTENCODING_UTF8);
+}
+
+std::string fromU(const OUString& s) {
+    const OString o = OUStringToOString(s, RTL_TEXTENCODING_UTF8);
+    return std::string(o.getStr(), static_cast<std::size_t>(o.getLength()));
+}
+
+// How a cell's number format makes the object model type its number.
+enum class Typing : std::uint8_t { Plain, Date, Boolean, Currency };
+
+Typing typingOf(sal_Int16 formatType) {
+    if (formatType & util::NumberFormat::LOGICAL) return Typing::Boolean;
+    if (formatType & (util::NumberFormat::DATE | util::NumberFormat::TIME)) return Typing::Date;
+    if (formatType & util::NumberFormat::CURRENCY) return Typing::Currency;
+    return Typing::Plain;
+}
+
+Typing typingFor(const CellValue& v) {
+    if (!v.isNumber()) return Typing::Plain;
+    switch (v.numberKind()) {
+        case NumberKind::Date:
+            return Typing::Date;
+        case NumberKind::Boolean:
+            return Typing::Boolean;
+        case NumberKind::Currency:
+            return Typing::Currency;
+        default:
+            return Typing::Plain;
+    }
+}
+
+// Calc's error numbers to the object model's (xlErrDiv0 = 2007, ...).
+std::int32_t objectModelError(sal_Int32 calcError) {
+    switch (calcError) {
+        case 532:
+            return 2007;  // #DIV/0!
+        case 524:
+            return 2023;  // #REF!
+        case 525:
+            return 2029;  // #NAME?
+        case 503:
+        case 523:
+            return 2036;  // #NUM!
+        case 521:
+            return 2000;  // #NULL!
+        case 32767:
+            return 2042;  // #N/A
+        default:
+            return 2015;  // #VALUE! and everything Calc has beyond the object model's set
+    }
+}
+
+// A formula that gives the object model's error `code`, for writing an error value.
+OUString errorFormula(std::int32_t code) {
+    switch (code) {
+        case 2007:
+            return "=1/0";
+        case 2023:
+            return "=INDIRECT(\"#\")";
+        case 2036:
+            return "=SQRT(-1)";
+        case 2042:
+            return "=NA()";
+        default:
+            return "=\"\"+\"a\"";
+    }
+}
+
+long daysFromCivil(long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long>(doe) - 719468;
+}
+
+table::CellRangeAddress toCalc(const Area& a, sal_Int16 sheetIndex) {
+    return {sheetIndex, static_cast<sal_Int32>(a.firstColumn - 1),
+            static_cast<sal_Int32>(a.firstRow - 1), static_cast<sal_Int32>(a.lastColumn - 1),
+            static_cast<sal_Int32>(a.lastRow - 1)};
+}
+
+Area fromCalc(const table::CellRangeAddress& a) {
+    return {a.StartRow + 1L, a.StartColumn + 1L, a.EndRow + 1L, a.EndColumn + 1L};
+}
+
+// Formatting properties that a format paste carries; never content (FormulaLocal is
+// writable on a cell and would overwrite values). CellStyle goes first, on its own.
+const char* const kFormatProperties[] = {
+    "BottomBorder",  "CellBackColor", "CellProtection", "CharColor",
+    "CharFontName",  "CharHeight",    "CharPosture",    "CharStrikeout",
+    "CharUnderline", "CharWeight",    "HoriJustify",    "IsCellBackgroundTransparent",
+    "IsTextWrapped", "LeftBorder",    "NumberFormat",   "ParaIndent",
+    "RightBorder",   "RotateAngle",   "ShrinkToFit",    "TopBorder",
+    "VertJustify",
+};
+
+}  // namespace
+
+struct CalcHost::Impl {
+    Options options;
+
+    // --- the connection; it outlives runs and is checked at each attach ---
+    Reference<uno::XComponentContext> local;
+    Reference<uno::XComponentContext> remote;
+    Reference<frame::XDesktop2> desktop;
+
+    // --- objects handed out in the current run ---
+    struct Book {
+        Reference<sheet::XSpreadsheetDocument> doc;
+    };
+    // One Calc sheet as this run knows it. Calc hands out a new UNO object for every access
+    // to a sheet, so sheets are told apart by document and name; an object of a deleted
+    // sheet may silently act on another sheet, so a deleted sheet is never touched again.
+    struct SheetEntry {
+        Reference<uno::XInterface> doc;
+        OUString name;
+        bool deleted = false;
+    };
+    struct Sheet {
+        Reference<sheet::XSpreadsheetDocument> doc;
+        Reference<sheet::XSpreadsheet> sheet;
+        const void* identity = nullptr;  // the SheetEntry
+    };
+    std::vector<std::unique_ptr<SheetEntry>> sheetEntries;
+    struct RangeObj {
+        std::uint32_t sheet = 0;  // index into sheets
+        Area first;
+        std::vector<Area> more;  // areas after the first
+    };
+    struct SheetEnum {
+        std::vector<std::uint32_t> sheets;
+        std::size_t next = 0;
+    };
+    struct CellEnum {
+        std::uint32_t range = 0;
+        std::size_t area = 0;
+        long index = 0;  // row-major position within the area
+    };
+    std::vector<Book> books;
+    std::vector<Sheet> sheets;
+    std::vector<RangeObj> ranges;
+    std::vector<SheetEnum> sheetEnums;
+    std::vector<CellEnum> cellEnums;
+
+    // Per document touched in the run: its undo group and controller lock.
+    struct DocState {
+        Reference<sheet::XSpreadsheetDocument> doc;
+        bool undoOpen = false;
+        bool lockedForUser = false;  // ScreenUpdating(false)
+        std::map<sal_Int32, Typing> typings;
+        long nullDateOffset = 0;  // days from 1899-12-30 to the document's null date
+        bool nullDateKnown = false;
+    };
+    std::vector<DocState> docs;
+
+    // Merges collected per sheet identity, applied at the end of the run.
+    struct PendingMerges {
+        std::uint32_t sheet = 0;
+        std::vector<Area> merges;
+    };
+    std::vector<PendingMerges> pending;
+
+    // The block whose values are known without asking Calc, and writes not yet sent.
+    struct Block {
+        std::uint32_t sheet = 0;
+        const void* identity = nullptr;
+        Area area;
+        std::vector<CellValue> values;
+        std::vector<Typing> typing;
+        std::vector<char> formula;
+        std::vector<char> dirty;        // written, not yet sent
+        std::vector<char> needsFormat;  // the written value needs another number format
+        long dirtyCount = 0;
+        bool hasFormulas = false;
+        bool written = false;
+    };
+    std::optional<Block> block;
+
+    // The range on the clipboard: a live reference, as the object model's copy mode is.
+    std::optional<std::pair<std::uint32_t, Area>> clipboard;
+
+    bool inRun = false;
+    // Protection of the sheets written in this run (it does not change within a run).
+    std::map<const void*, bool> protectedSheets;
+
+    explicit Impl(Options o) : options(std::move(o)) {}
+
+    // ---------------------------------------------------------------- errors
+    [[noreturn]] void fail(Cause cause, const std::string& why) { throw HostError(cause, why); }
+
+    void dropConnection() noexcept {
+        desktop.clear();
+        remote.clear();
+        books.clear();
+        sheets.clear();
+        ranges.clear();
+        docs.clear();
+        pending.clear();
+        block.reset();
+        clipboard.reset();
+    }
+
+    // Runs one operation and turns every UNO exception into HostError.
+    template <class F>
+    auto guarded(const char* what, F&& f) -> decltype(f()) {
+        try {
+            return f();
+        } catch (const HostError&) {
+            throw;
+        } catch (const ValueError&) {
+            throw;
+        } catch (const lang::DisposedException& e) {
+            dropConnection();
+            fail(Cause::Gone,
+                 std::string(what) + ": Calc has gone away (" + fromU(e.Message) + ")");
+        } catch (const lang::IllegalArgumentException& e) {
+            fail(Cause::BadArgument, std::string(what) + ": " + fromU(e.Message));
+        } catch (const lang::IndexOutOfBoundsException& e) {
+            fail(Cause::BadArgument, std::string(what) + ": out of bounds " + fromU(e.Message));
+        } catch (const container::NoSuchElementException& e) {
+            fail(Cause::NotFound, std::string(what) + ": no such element " + fromU(e.Message));
+        } catch (const uno::RuntimeException& e) {
+            // A lost bridge shows as a plain RuntimeException on some paths.
+            if (!alive()) {
+                dropConnection();
+                fail(Cause::Gone,
+                     std::string(what) + ": Calc has gone away (" + fromU(e.Message) + ")");
+            }
+            fail(Cause::Other, std::string(what) + ": " + fromU(e.Message));
+        } catch (const uno::Exception& e) {
+            fail(Cause::Other, std::string(what) + ": " + fromU(e.Message));
+        }
+    }
+
+    bool alive() noexcept {
+        if (!desktop.is()) return false;
+        try {
+            desktop->getCurrentFrame();
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    // ---------------------------------------------------------------- connection
+    void bootstrapLocal() {
+        if (local.is()) return;
+        // Without the bootstrap variable, creating the desktop crashes instead of throwing.
+        rtl::Bootstrap::set("URE_BOOTSTRAP",
+                            "vnd.sun.star.pathname:" GRIDMOOR_LO_PROGRAM_DIR "/fundamentalrc");
+        local = cppu::defaultBootstrap_InitialComponentContext();
+    }
+
+    OUString connectUrl() const {
+        return "uno:pipe,name=" + toU(options.pipeName) + ";urp;StarOffice.ComponentContext";
+    }
+
+    bool tryConnect() {
+        Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
+        try {
+            Reference<uno::XComponentContext> ctx(resolver->resolve(connectUrl()), UNO_QUERY);
+            if (!ctx.is()) return false;
+            remote = ctx;
+            desktop = frame::Desktop::create(remote);
+            return true;
+        } catch (const com::sun::star::connection::NoConnectException&) {
+            return false;
+        }
+    }
+
+    // A client that died in a run leaves its locks and undo groups behind; a fresh
+    // connection clears them so the user's Calc is not left frozen.
+    void clearStaleState() {
+        Reference<container::XEnumerationAccess> all = desktop->getComponents();
+        if (!all.is()) return;
+        Reference<container::XEnumeration> it = all->createEnumeration();
+        while (it.is() && it->hasMoreElements()) {
+            Reference<frame::XModel> model(it->nextElement(), UNO_QUERY);
+            if (!model.is()) continue;
+            for (int i = 0; i < 64 && model->hasControllersLocked(); ++i)
+                model->unlockControllers();
+            Reference<document::XUndoManagerSupplier> us(model, UNO_QUERY);
+            if (us.is()) {
+                Reference<document::XUndoManager> undo = us->getUndoManager();
+                // Leaving a context when none is open throws: that ends the loop.
+                try {
+                    for (int i = 0; i < 64 && undo.is(); ++i) undo->leaveUndoContext();
+                } catch (const uno::Exception&) {
+                }
+            }
+            Reference<document::XActionLockable> lockable(model, UNO_QUERY);
+            if (lockable.is()) lockable->resetActionLocks();
+        }
+    }
+
+    std::optional<AppHandle> attach() {
+        bootstrapLocal();
+        if (alive()) return AppHandle{1};
+        dropConnection();
+        if (tryConnect()) {
+            clearStaleState();
+            return AppHandle{1};
+        }
+        // Nothing listens. Only a Calc that already runs is asked to listen; the hand-off goes
+        // over the instance's own pipe and cannot start one.
+        if (!calc::officeRunsForThisUser()) return std::nullopt;
+        const std::string accept =
+            "--accept=pipe,name=" + options.pipeName + ";urp;StarOffice.ComponentContext";
+        if (!calc::handOffToRunningOffice(accept)) return std::nullopt;
+        for (int i = 0; i < 100; ++i) {
+            if (tryConnect()) {
+                clearStaleState();
+                return AppHandle{1};
+            }
+            if (!calc::officeRunsForThisUser()) return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return std::nullopt;
+    }
+
+    // ---------------------------------------------------------------- handles
+    template <class T, class H>
+    T& lookup(std::vector<T>& table, H h, const char* what) {
+        if (!h || h.id > table.size())
+            fail(Cause::NotFound, std::string(what) + ": object not set");
+        return table[h.id - 1];
+    }
+    void checkApp(AppHandle app) {
+        if (app.id != 1 || !desktop.is()) fail(Cause::NotFound, "application: object not set");
+    }
+    SheetHandle addSheet(Reference<sheet::XSpreadsheetDocument> doc,
+                         Reference<sheet::XSpreadsheet> s) {
+        Reference<uno::XInterface> docId(doc, UNO_QUERY);
+        const OUString name = Reference<container::XNamed>(s, UNO_QUERY_THROW)->getName();
+        SheetEntry* entry = nullptr;
+        for (auto& e : sheetEntries) {
+            if (!e->deleted && e->doc == docId && e->name == name) entry = e.get();
+        }
+        if (!entry) {
+            sheetEntries.push_back(std::make_unique<SheetEntry>(SheetEntry{docId, name, false}));
+            entry = sheetEntries.back().get();
+        }
+        sheets.push_back({std::move(doc), std::move(s), entry});
+        return SheetHandle{static_cast<std::uint32_t>(sheets.size())};
+    }
+    RangeHandle addRange(std::uint32_t sheetIndex, std::vector<Area> areas) {
+        RangeObj r;
+        r.sheet = sheetIndex;
+        r.first = areas.front();
+        r.more.assign(areas.begin() + 1, areas.end());
+        ranges.push_back(std::move(r));
+        return RangeHandle{static_cast<std::uint32_t>(ranges.size())};
+    }
+    std::vector<Area> areasOf(const RangeObj& r) const {
+        std::vector<Area> all{r.first};
+        all.insert(all.end(), r.more.begin(), r.more.end());
+        return all;
+    }
+
+    // ---------------------------------------------------------------- documents
+    Reference<sheet::XSpreadsheetDocument> activeDocument() {
+        Reference<sheet::XSpreadsheetDocument> doc(desktop->getCurrentComponent(), UNO_QUERY);
+        if (doc.is()) return doc;
+        // The current component is the Start Center or a document of another kind, or no
+        // Calc window ever had the focus: take a spreadsheet that is open.
+        Reference<container::XEnumerationAccess> all = desktop->getComponents();
+        Reference<container::XEnumeration> it = all.is() ? all->createEnumeration() : nullptr;
+        while (it.is() && it->hasMoreElements()) {
+            Reference<sheet::XSpreadsheetDocument> d(it->nextElement(), UNO_QUERY);
+            if (d.is()) return d;
+        }
+        fail(Cause::NotFound, "no workbook is open");
+    }
+
+    DocState& docState(const Reference<sheet::XSpreadsheetDocument>& doc) {
+        for (auto& d : docs) {
+            if (d.doc == doc) return d;
+        }
+        docs.push_back({doc, false, false, {}, 0, false});
+        return docs.back();
+    }
+
+    // Opens the run's undo group on the document before its first change, so that one undo
+    // in Calc takes back everything the command did.
+    void changing(const Reference<sheet::XSpreadsheetDocument>& doc) {
+        DocState& d = docState(doc);
+        if (d.undoOpen) return;
+        Reference<document::XUndoManagerSupplier> us(doc, UNO_QUERY);
+        if (!us.is()) return;
+        us->getUndoManager()->enterUndoContext(toU(texts::kMessageTitle));
+        d.undoOpen = true;
+    }
+
+    Typing typingOfKey(DocState& d, sal_Int32 key) {
+        if (auto it = d.typings.find(key); it != d.typings.end()) return it->second;
+        Reference<util::XNumberFormatsSupplier> fs(d.doc, UNO_QUERY_THROW);
+        Reference<beans::XPropertySet> props = fs->getNumberFormats()->getByKey(key);
+        sal_Int16 type = 0;
+        props->getPropertyValue("Type") >>= type;
+        return d.typings[key] = typingOf(type);
+    }
+
+    long nullDateOffset(DocState& d) {
+        if (!d.nullDateKnown) {
+            Reference<beans::XPropertySet> props(d.doc, UNO_QUERY);
+            util::Date nd{30, 12, 1899};
+            if (props.is()) props->getPropertyValue("NullDate") >>= nd;
+            d.nullDateOffset =
+                daysFromCivil(nd.Year, nd.Month, nd.Day) - daysFromCivil(1899, 12, 30);
+            d.nullDateKnown = true;
+        }
+        return d.nullDateOffset;
+    }
+
+    sal_Int32 standardFormat(DocState& d, Typing t) {
+        Reference<util::XNumberFormatsSupplier> fs(d.doc, UNO_QUERY_THROW);
+        Reference<util::XNumberFormatTypes> types(fs->getNumberFormats(), UNO_QUERY_THROW);
+        const sal_Int16 type = t == Typing::Date       ? util::NumberFormat::DATE
+                               : t == Typing::Boolean  ? util::NumberFormat::LOGICAL
+                               : t == Typing::Currency ? util::NumberFormat::CURRENCY
+                                                       : util::NumberFormat::NUMBER;
+        return types->getStandardFormat(type, lang::Locale());
+    }
+
+    // ---------------------------------------------------------------- sheets
+    Sheet& sheetOf(SheetHandle h) {
+        Sheet& s = lookup(sheets, h, "worksheet");
+        if (entryOf(s).deleted) fail(Cause::NotFound, "worksheet: the sheet has been deleted");
+        return s;
+    }
+    static SheetEntry& entryOf(const Sheet& s) {
+        return *static_cast<SheetEntry*>(const_cast<void*>(s.identity));
+    }
+    Sheet& liveSheet(std::uint32_t index) {
+        Sheet& s = sheets[index];
+        if (entryOf(s).deleted) fail(Cause::NotFound, "range: its sheet has been deleted");
+        return s;
+    }
+
+    sal_Int16 sheetIndex(const Sheet& s) {
+        Reference<sheet::XCellRangeAddressable> a(s.sheet, UNO_QUERY_THROW);
+        return a->getRangeAddress().Sheet;
+    }
+
+    Reference<table::XCellRange> cellRange(const Sheet& s, const Area& a) {
+        return s.sheet->getCellRangeByPosition(
+            static_cast<sal_Int32>(a.firstColumn - 1), static_cast<sal_Int32>(a.firstRow - 1),
+            static_cast<sal_Int32>(a.lastColumn - 1), static_cast<sal_Int32>(a.lastRow - 1));
+    }
+
+    bool sheetProtected(const Sheet& s) {
+        Reference<util::XProtectable> p(s.sheet, UNO_QUERY);
+        return p.is() && p->isProtected();
+    }
+
+    void refuseIfStructureProtected(const Reference<sheet::XSpreadsheetDocument>& doc,
+                                    const char* what) {
+        Reference<util::XProtectable> p(doc, UNO_QUERY);
+        if (p.is() && p->isProtected()) {
+            fail(Cause::Protected, std::string(what) + ": the workbook's structure is protected");
+        }
+    }
+
+    void refuseIfSheetProtected(const Sheet& s, const char* what) {
+        if (sheetProtected(s))
+            fail(Cause::Protected, std::string(what) + ": the sheet is protected");
+    }
+
+    // Value writes on a protected sheet: refused when any cell of the area is locked.
+    void refuseLockedWrite(const Sheet& s, const Area& a) {
+        auto known = protectedSheets.find(s.identity);
+        if (known == protectedSheets.end()) {
+            known = protectedSheets.emplace(s.identity, sheetProtected(s)).first;
+        }
+        if (!known->second) return;
+        Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, a), UNO_QUERY_THROW);
+        Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+        for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
+            Reference<beans::XPropertySet> g(groups->getByIndex(i), UNO_QUERY_THROW);
+            util::CellProtection prot;
+            if ((g->getPropertyValue("CellProtection") >>= prot) && !prot.IsLocked) continue;
+            fail(Cause::Protected, "value: the cell is on a protected sheet");
+        }
+    }
+
+    std::optional<std::uint32_t> pendingFor(const void* identity) {
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            if (sheets[pending[i].sheet].identity == identity) return static_cast<std::uint32_t>(i);
+        }
+        return std::nullopt;
+    }
+
+    // ---------------------------------------------------------------- merged areas
+    // The merged areas meeting `region`, and the region grown so that no merged area crosses
+    // its edge. One probe per group of equally formatted cells: merged areas of one size share
+    // a group.
+    std::vector<Area> mergedAreas(const Sheet& s, Area& region) {
+        Reference<sheet::XSheetCellRange> r(cellRange(s, region), UNO_QUERY_THROW);
+        Reference<sheet::XSheetCellCursor> cursor = s.sheet->createCursorByRange(r);
+        cursor->collapseToMergedArea();
+        Reference<sheet::XCellRangeAddressable> ca(cursor, UNO_QUERY_THROW);
+        region = spanning(region, fromCalc(ca->getRangeAddress()));
+        std::vector<Area> out;
+        Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, region),
+                                                              UNO_QUERY_THROW);
+        Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+        const sal_Int32 n = groups->getCount();
+        for (sal_Int32 i = 0; i < n; ++i) {
+            Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
+            const uno::Sequence<table::CellRangeAddress> rects = g->getRangeAddresses();
+            if (!rects.hasElements()) continue;
+            const Area probe = fromCalc(rects[0]);
+            const Area anchor{probe.firstRow, probe.firstColumn, probe.firstRow, probe.firstColumn};
+            Reference<util::XMergeable> m(cellRange(s, anchor), UNO_QUERY_THROW);
+            if (!m->getIsMerged()) continue;
+            Reference<sheet::XSheetCellRange> ar(cellRange(s, anchor), UNO_QUERY_THROW);
+            Reference<sheet::XSheetCellCursor> c = s.sheet->createCursorByRange(ar);
+            c->collapseToMergedArea();
+            Reference<sheet::XCellRangeAddressable> caa(c, UNO_QUERY_THROW);
+            const Area size = fromCalc(caa->getRangeAddress());
+            const long h = size.rows(), w = size.columns();
+            for (const auto& rect : rects) {
+                const Area ra = fromCalc(rect);
+                for (long row = ra.firstRow; row <= ra.lastRow; ++row) {
+                    for (long col = ra.firstColumn; col <= ra.lastColumn; ++col) {
+                        out.push_back({row, col, row + h - 1, col + w - 1});
+                    }
+                }
+            }
+        }
+        return out;
+    }
+
+    // Sends Calc the change from `before` to `after` (unmerge what was taken in, merge the new
+    // areas) and reads the result back.
+    void applyMerges(Sheet& s, const std::vector<Area>& removed, const std::vector<Area>& added,
+                     Area region) {
+        if (removed.empty() && added.empty()) return;
+        changing(s.doc);
+        Reference<frame::XModel> model(s.doc, UNO_QUERY_THROW);
+        const bool lock = !model->hasControllersLocked();
+        if (lock) model->lockControllers();
+        struct Unlock {
+            Reference<frame::XModel> m;
+            bool on;
+            ~Unlock() {
+                if (!on) return;
+                try {
+                    m->unlockControllers();
+                } catch (...) {
+                }
+            }
+        } unlock{model, lock};
+        for (const auto& a : removed) {
+            Reference<util::XMergeable> m(
+                cellRange(s, {a.firstRow, a.firstColumn, a.firstRow, a.firstColumn}),
+                UNO_QUERY_THROW);
+            m->merge(false);
+        }
+        for (const auto& a : added) {
+            Reference<util::XMergeable> m(cellRange(s, a), UNO_QUERY_THROW);
+            m->merge(true);
+        }
+        // Calc ignores a merge it does not like without saying so: check.
+        for (const auto& a : added) region = spanning(region, a);
+        std::vector<Area> now = mergedAreas(s, region);
+        for (const auto& a : added) {
+            if (std::find(now.begin(), now.end(), a) == now.end()) {
+                fail(Cause::Other, "merge: Calc did not merge " + calc::printA1(a));
+            }
+        }
+        for (const auto& a : removed) {
+            const bool kept = std::find(added.begin(), added.end(), a) != added.end();
+            if (!kept && std::find(now.begin(), now.end(), a) != now.end()) {
+                fail(Cause::Other, "merge: Calc did not split " + calc::printA1(a));
+            }
+        }
+    }
+
+    // The merged areas the sheet has once its collected merges apply, within `region`
+    // (grown as mergedAreas grows it); also what to send Calc to get there.
+    MergeSet projectedMerges(Sheet& s, Area& region, std::vector<Area>* merges) {
+        std::vector<Area> mine;
+        if (auto p = pendingFor(s.identity)) mine = pending[*p].merges;
+        for (const auto& m : mine) region = spanning(region, m);
+        MergeSet set(mergedAreas(s, region));
+        for (const auto& m : mine) set.merge(m);
+        if (merges) *merges = mine;
+        return set;
+    }
+
+    void flushMerges(std::uint32_t sheetIdx) {
+        Sheet& s = sheets[sheetIdx];
+        auto p = pendingFor(s.identity);
+        if (!p) return;
+        if (entryOf(s).deleted) {
+            pending.erase(pending.begin() + *p);
+            return;
+        }
+        std::vector<Area> mine = std::move(pending[*p].merges);
+        pending.erase(pending.begin() + *p);
+        if (mine.empty()) return;
+        Area region = mine.front();
+        for (const auto& m : mine) region = spanning(region, m);
+        MergeSet set(mergedAreas(s, region));
+        for (const auto& m : mine) set.merge(m);
+        const auto d = set.diff();
+        applyMerges(s, d.removed, d.added, region);
+    }
+
+    void flushAllMerges() {
+        while (!pending.empty()) flushMerges(pending.front().sheet);
+    }
+
+    // ---------------------------------------------------------------- values
+    struct Read {
+        std::vector<CellValue> values;
+        std::vector<Typing> typing;
+        std::vector<char> formula;
+        bool hasFormulas = false;
+    };
+
+    // Reads the values of an area in a few calls: the data array, the truly empty cells,
+    // the formula cells and the number format of each group of equally formatted cells.
+    Read readArea(const Sheet& s, const Area& a) {
+        Read out;
+        const long rows = a.rows(), cols = a.columns();
+        const auto n = static_cast<std::size_t>(rows * cols);
+        out.values.resize(n);
+        out.typing.assign(n, Typing::Plain);
+        out.formula.assign(n, 0);
+        auto at = [&](long row, long col) {
+            return static_cast<std::size_t>((row - a.firstRow) * cols + (col - a.firstColumn));
+        };
+        Reference<table::XCellRange> range = cellRange(s, a);
+        Reference<sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
+        const uno::Sequence<uno::Sequence<uno::Any>> rowsData = data->getDataArray();
+        std::vector<char> empty(n, 0);
+        Reference<sheet::XCellRangesQuery> query(range, UNO_QUERY_THROW);
+        for (const auto& rect : query->queryEmptyCells()->getRangeAddresses()) {
+            const Area e = fromCalc(rect);
+            for (long r = e.firstRow; r <= e.lastRow; ++r) {
+                for (long c = e.firstColumn; c <= e.lastColumn; ++c) empty[at(r, c)] = 1;
+            }
+        }
+        for (const auto& rect :
+             query->queryContentCells(sheet::CellFlags::FORMULA)->getRangeAddresses()) {
+            const Area f = fromCalc(rect);
+            for (long r = f.firstRow; r <= f.lastRow; ++r) {
+                for (long c = f.firstColumn; c <= f.lastColumn; ++c) out.formula[at(r, c)] = 1;
+            }
+            out.hasFormulas = true;
+        }
+        DocState& d = docState(s.doc);
+        Reference<sheet::XUniqueCellFormatRangesSupplier> sup(range, UNO_QUERY_THROW);
+        Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+        for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
+            Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
+            Reference<beans::XPropertySet> gp(g, UNO_QUERY_THROW);
+            sal_Int32 key = 0;
+            if (!(gp->getPropertyValue("NumberFormat") >>= key)) continue;
+            const Typing t = typingOfKey(d, key);
+            if (t == Typing::Plain) continue;
+            for (const auto& rect : g->getRangeAddresses()) {
+                const Area f = fromCalc(rect);
+                for (long r = f.firstRow; r <= f.lastRow; ++r) {
+                    for (long c = f.firstColumn; c <= f.lastColumn; ++c) out.typing[at(r, c)] = t;
+                }
+            }
+        }
+        const long offsetDays = nullDateOffset(d);
+        for (long r = 0; r < rows && r < rowsData.getLength(); ++r) {
+            const auto& row = rowsData[static_cast<sal_Int32>(r)];
+            for (long c = 0; c < cols && c < row.getLength(); ++c) {
+                const std::size_t i = static_cast<std::size_t>(r * cols + c);
+                if (empty[i]) continue;
+                const uno::Any& v = row[static_cast<sal_Int32>(c)];
+                double num = 0;
+                OUString str;
+                if (v >>= num) {
+                    out.values[i] = numberAs(num, out.typing[i], offsetDays);
+                } else if (v >>= str) {
+                    out.values[i] = CellValue::text(fromU(str));
+                } else {
+                    Reference<table::XCell> cell =
+                        s.sheet->getCellByPosition(static_cast<sal_Int32>(a.firstColumn - 1 + c),
+                                                   static_cast<sal_Int32>(a.firstRow - 1 + r));
+                    out.values[i] = CellValue::error(objectModelError(cell->getError()));
+                }
+            }
+        }
+        return out;
+    }
+
+    static CellValue numberAs(double num, Typing t, long offsetDays) {
+        switch (t) {
+            case Typing::Date:
+                return CellValue::date(num + static_cast<double>(offsetDays));
+            case Typing::Boolean:
+                return CellValue::boolean(num != 0);
+            case Typing::Currency:
+                return CellValue::currency(std::llround(num * 10000.0));
+            case Typing::Plain:
+                break;
+        }
+        return CellValue::floating(num);
+    }
+
+    // What Calc is sent for a value: a number in Calc's terms or a text; never void.
+    uno::Any calcDatum(DocState& d, const CellValue& v) {
+        if (v.isText()) return uno::Any(toU(v.text()));
+        double num = v.number();
+        if (v.numberKind() == NumberKind::Date) num -= static_cast<double>(nullDateOffset(d));
+        if (v.numberKind() == NumberKind::Boolean) num = num != 0 ? 1.0 : 0.0;
+        return uno::Any(num);
+    }
+
+    // Writes one value into every cell of an area, immediately.
+    // `setFormat`: give the area the standard format of a date, boolean or currency value.
+    void writeArea(const Sheet& s, const Area& a, const CellValue& v, bool setFormat) {
+        DocState& d = docState(s.doc);
+        changing(s.doc);
+        Reference<table::XCellRange> range = cellRange(s, a);
+        const bool clears = v.isEmpty() || (v.isText() && v.text().empty());
+        if (clears) {
+            Reference<sheet::XSheetOperation> op(range, UNO_QUERY_THROW);
+            op->clearContents(sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
+                              sheet::CellFlags::STRING | sheet::CellFlags::FORMULA);
+            return;
+        }
+        if (v.isError()) {
+            for (long r = a.firstRow; r <= a.lastRow; ++r) {
+                for (long c = a.firstColumn; c <= a.lastColumn; ++c) {
+                    s.sheet
+                        ->getCellByPosition(static_cast<sal_Int32>(c - 1),
+                                            static_cast<sal_Int32>(r - 1))
+                        ->setFormula(errorFormula(v.errorCode()));
+                }
+            }
+            return;
+        }
+        const uno::Any datum = calcDatum(d, v);
+        if (a.cells() == 1) {
+            Reference<table::XCell> cell = s.sheet->getCellByPosition(
+                static_cast<sal_Int32>(a.firstColumn - 1), static_cast<sal_Int32>(a.firstRow - 1));
+            if (v.isText()) {
+                Reference<com::sun::star::text::XTextRange>(cell, UNO_QUERY_THROW)
+                    ->setString(toU(v.text()));
+            } else {
+                double num = 0;
+                datum >>= num;
+                cell->setValue(num);
+            }
+        } else {
+            uno::Sequence<uno::Any> row(static_cast<sal_Int32>(a.columns()));
+            std::fill(row.getArray(), row.getArray() + row.getLength(), datum);
+            uno::Sequence<uno::Sequence<uno::Any>> all(static_cast<sal_Int32>(a.rows()));
+            std::fill(all.getArray(), all.getArray() + all.getLength(), row);
+            Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->setDataArray(all);
+        }
+        // A date, boolean or currency keeps its kind through the cell's number format.
+        const Typing want = typingFor(v);
+        if (want != Typing::Plain && setFormat) {
+            Reference<beans::XPropertySet>(range, UNO_QUERY_THROW)
+                ->setPropertyValue("NumberFormat", uno::Any(standardFormat(d, want)));
+        }
+    }
+
+    // What a fresh read gives after `v` was written into a cell whose format types `t`.
+    static CellValue readBackOf(const CellValue& v, Typing& t, long offsetDays) {
+        if (v.isEmpty() || (v.isText() && v.text().empty())) return CellValue();
+        if (!v.isNumber()) return v;
+        const Typing want = typingFor(v);
+        if (want != Typing::Plain) t = want;
+        double num = v.number();
+        if (v.numberKind() == NumberKind::Boolean) num = num != 0 ? 1.0 : 0.0;
+        if (v.numberKind() == NumberKind::Date) num -= static_cast<double>(offsetDays);
+        return numberAs(num, t, offsetDays);
+    }
+
+    void loadBlock(std::uint32_t sheetIdx, const Area& a) {
+        flushWrites();
+        Read r = readArea(sheets[sheetIdx], a);
+        Block b;
+        b.sheet = sheetIdx;
+        b.identity = sheets[sheetIdx].identity;
+        b.area = a;
+        b.values = std::move(r.values);
+        b.typing = std::move(r.typing);
+        b.formula = std::move(r.formula);
+        b.hasFormulas = r.hasFormulas;
+        b.dirty.assign(b.values.size(), 0);
+        b.needsFormat.assign(b.values.size(), 0);
+        block = std::move(b);
+    }
+
+    bool inBlock(std::uint32_t sheetIdx, long row, long col) const {
+        return block && block->identity == sheets[sheetIdx].identity &&
+               block->area.contains(row, col);
+    }
+    std::size_t blockIndex(long row, long col) const {
+        return static_cast<std::size_t>((row - block->area.firstRow) * block->area.columns() +
+                                        (col - block->area.firstColumn));
+    }
+
+    // Sends the collected writes: runs of written cells along the block's long side, each run
+    // one call; formula cells never join a run.
+    void flushWrites() {
+        if (!block || block->dirtyCount == 0) return;
+        Block& b = *block;
+        Sheet& s = sheets[b.sheet];
+        const bool vertical = b.area.columns() == 1;
+        const long outer = vertical ? 1 : b.area.rows();
+        const long inner = vertical ? b.area.rows() : b.area.columns();
+        auto cellAt = [&](long o, long k) -> std::pair<long, long> {
+            return vertical ? std::pair{b.area.firstRow + k, b.area.firstColumn}
+                            : std::pair{b.area.firstRow + o, b.area.firstColumn + k};
+        };
+        for (long o = 0; o < outer; ++o) {
+            long k = 0;
+            while (k < inner) {
+                auto [row, col] = cellAt(o, k);
+                std::size_t i = blockIndex(row, col);
+                if (!b.dirty[i]) {
+                    ++k;
+                    continue;
+                }
+                // A run of written cells that a single call can carry: all cleared, or all
+                // plain data of the same typing.
+                const CellValue& first = b.values[i];
+                const bool clears = first.isEmpty();
+                const Typing t = b.typing[i];
+                long end = k + 1;
+                while (end < inner && !first.isError() && !b.formula[i]) {
+                    auto [r2, c2] = cellAt(o, end);
+                    const std::size_t j = blockIndex(r2, c2);
+                    if (!b.dirty[j] || b.formula[j] || b.values[j].isError() ||
+                        b.values[j].isEmpty() != clears || b.typing[j] != t ||
+                        b.needsFormat[j] != b.needsFormat[i]) {
+                        break;
+                    }
+                    ++end;
+                }
+                auto [lr, lc] = cellAt(o, end - 1);
+                const Area run{row, col, lr, lc};
+                if (run.cells() == 1 || clears) {
+                    writeArea(s, run, clears ? CellValue() : b.values[i], b.needsFormat[i] != 0);
+                } else {
+                    DocState& d = docState(s.doc);
+                    changing(s.doc);
+                    uno::Sequence<uno::Sequence<uno::Any>> all(static_cast<sal_Int32>(run.rows()));
+                    for (long rr = 0; rr < run.rows(); ++rr) {
+                        uno::Sequence<uno::Any> line(static_cast<sal_Int32>(run.columns()));
+                        for (long cc = 0; cc < run.columns(); ++cc) {
+                            line.getArray()[cc] = calcDatum(
+                                d, b.values[blockIndex(run.firstRow + rr, run.firstColumn + cc)]);
+                        }
+                        all.getArray()[rr] = line;
+                    }
+                    Reference<table::XCellRange> range = cellRange(s, run);
+                    Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->setDataArray(all);
+                    if (b.needsFormat[i]) {
+                        Reference<beans::XPropertySet>(range, UNO_QUERY_THROW)
+                            ->setPropertyValue("NumberFormat", uno::Any(standardFormat(d, t)));
+                    }
+                }
+                for (long x = k; x < end; ++x) {
+                    auto [r3, c3] = cellAt(o, x);
+                    const std::size_t j = blockIndex(r3, c3);
+                    b.dirty[j] = 0;
+                    b.needsFormat[j] = 0;
+                    --b.dirtyCount;
+                }
+                k = end;
+            }
+        }
+    }
+
+    void invalidateBlock(const void* identity) {
+        if (block && block->identity == identity) {
+            flushWrites();
+            block.reset();
+        }
+    }
+
+    // Called before any call that asks Calc about content, so it sees every earlier write.
+    void sync() { flushWrites(); }
+};
+
+// ======================================================================== CalcHost
+
+CalcHost::CalcHost() : CalcHost(Options{}) {}
+CalcHost::CalcHost(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+CalcHost::~CalcHost() = default;
+
+void CalcHost::beginRun() {
+    Impl& m = *impl_;
+    m.inRun = true;
+    m.books.clear();
+    m.sheets.clear();
+    m.ranges.clear();
+    m.sheetEnums.clear();
+    m.cellEnums.clear();
+    m.docs.clear();
+    m.pending.clear();
+    m.block.reset();
+    m.clipboard.reset();
+    m.protectedSheets.clear();
+    m.sheetEntries.clear();
+}
+
+void CalcHost::endRun(RunEnd) noexcept {
+    Impl& m = *impl_;
+    // Deferred work first: every call the run made had its effect.
+    try {
+        m.flushWrites();
+    } catch (...) {
+    }
+    try {
+        m.flushAllMerges();
+    } catch (...) {
+    }
+    for (auto& d : m.docs) {
+        try {
+            Reference<frame::XModel> model(d.doc, UNO_QUERY);
+            if (d.lockedForUser && model.is()) model->unlockControllers();
+        } catch (...) {
+        }
+        try {
+            if (d.undoOpen) {
+                Reference<document::XUndoManagerSupplier> us(d.doc, UNO_QUERY);
+                if (us.is()) us->getUndoManager()->leaveUndoContext();
+            }
+        } catch (...) {
+        }
+    }
+    m.books.clear();
+    m.sheets.clear();
+    m.ranges.clear();
+    m.sheetEnums.clear();
+    m.cellEnums.clear();
+    m.docs.clear();
+    m.pending.clear();
+    m.block.reset();
+    m.clipboard.reset();
+    m.protectedSheets.clear();
+    m.sheetEntries.clear();
+    m.inRun = false;
+}
+
+std::optional<AppHandle> CalcHost::attach(std::string_view className) {
+    Impl& m = *impl_;
+    if (className != kApplicationClass) return std::nullopt;
+    try {
+        return m.guarded("attach", [&] { return m.attach(); });
+    } catch (const HostError& e) {
+        // Calc quitting while we looked is the same as Calc not running.
+        if (e.cause() == Cause::Gone) return std::nullopt;
+        throw;
+    }
+}
+
+WorkbookHandle CalcHost::Activeworkbook(AppHandle app) {
+    Impl& m = *impl_;
+    return m.guarded("ActiveWorkbook", [&] {
+        m.checkApp(app);
+        m.books.push_back({m.activeDocument()});
+        return WorkbookHandle{static_cast<std::uint32_t>(m.books.size())};
+    });
+}
+
+SheetEnumHandle CalcHost::worksheets(AppHandle app) {
+    Impl& m = *impl_;
+    return m.guarded("Worksheets", [&] {
+        m.checkApp(app);
+        auto doc = m.activeDocument();
+        Reference<container::XIndexAccess> all(doc->getSheets(), UNO_QUERY_THROW);
+        Impl::SheetEnum e;
+        for (sal_Int32 i = 0; i < all->getCount(); ++i) {
+            Reference<sheet::XSpreadsheet> s(all->getByIndex(i), UNO_QUERY_THROW);
+            e.sheets.push_back(m.addSheet(doc, s).id - 1);
+        }
+        m.sheetEnums.push_back(std::move(e));
+        return SheetEnumHandle{static_cast<std::uint32_t>(m.sheetEnums.size())};
+    });
+}
+
+std::optional<SheetHandle> CalcHost::nextWorksheet(SheetEnumHandle h) {
+    Impl& m = *impl_;
+    auto& e = m.lookup(m.sheetEnums, h, "worksheet enumeration");
+    if (e.next >= e.sheets.size()) return std::nullopt;
+    return SheetHandle{e.sheets[e.next++] + 1};
+}
+
+SheetHandle CalcHost::Sheets(AppHandle app, std::string_view name) {
+    Impl& m = *impl_;
+    return m.guarded("Sheets", [&] {
+        m.checkApp(app);
+        auto doc = m.activeDocument();
+        Reference<container::XIndexAccess> all(doc->getSheets(), UNO_QUERY_THROW);
+        const OUString wanted = toU(name);
+        for (sal_Int32 i = 0; i < all->getCount(); ++i) {
+            Reference<sheet::XSpreadsheet> s(all->getByIndex(i), UNO_QUERY_THROW);
+            Reference<container::XNamed> named(s, UNO_QUERY_THROW);
+            if (named->getName().equalsIgnoreAsciiCase(wanted)) return m.addSheet(doc, s);
+        }
+        m.fail(Cause::NotFound, "Sheets: no sheet named '" + std::string(name) + "'");
+    });
+}
+
+SheetHandle CalcHost::Sheets(AppHandle app, long position) {
+    Impl& m = *impl_;
+    return m.guarded("Sheets", [&] {
+        m.checkApp(app);
+        auto doc = m.activeDocument();
+        Reference<container::XIndexAccess> all(doc->getSheets(), UNO_QUERY_THROW);
+        if (position < 1 || position > all->getCount()) {
+            m.fail(Cause::NotFound, "Sheets: no sheet at position " + std::to_string(position));
+        }
+        Reference<sheet::XSpreadsheet> s(all->getByIndex(static_cast<sal_Int32>(position - 1)),
+                                         UNO_QUERY_THROW);
+        return m.addSheet(doc, s);
+    });
+}
+
+long CalcHost::SheetsCount(AppHandle app) {
+    Impl& m = *impl_;
+    return m.guarded("Sheets.Count", [&] {
+        m.checkApp(app);
+        Reference<container::XIndexAccess> all(m.activeDocument()->getSheets(), UNO_QUERY_THROW);
+        return static_cast<long>(all->getCount());
+    });
+}
+
+SheetHandle CalcHost::SheetsAdd(AppHandle app, After after) {
+    Impl& m = *impl_;
+    return m.guarded("Sheets.Add", [&] {
+        m.checkApp(app);
+        auto& base = m.sheetOf(after.sheet);
+        m.refuseIfStructureProtected(base.doc, "Sheets.Add");
+        m.sync();
+        Reference<sheet::XSpreadsheets> all = base.doc->getSheets();
+        Reference<container::XIndexAccess> indexed(all, UNO_QUERY_THROW);
+        // The object model's next free "SheetN".
+        OUString name;
+        for (long n = indexed->getCount() + 1;; ++n) {
+            name = "Sheet" + OUString::number(n);
+            bool taken = false;
+            for (const auto& existing : all->getElementNames()) {
+                if (existing.equalsIgnoreAsciiCase(name)) taken = true;
+            }
+            if (!taken) break;
+        }
+        m.changing(base.doc);
+        all->insertNewByName(name, static_cast<sal_Int16>(m.sheetIndex(base) + 1));
+        Reference<sheet::XSpreadsheet> fresh(all->getByName(name), UNO_QUERY_THROW);
+        // The new sheet becomes the active one, as in the object model.
+        Reference<frame::XModel> model(base.doc, UNO_QUERY_THROW);
+        Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY);
+        if (view.is()) view->setActiveSheet(fresh);
+        return m.addSheet(base.doc, fresh);
+    });
+}
+
+void CalcHost::DisplayAlerts(AppHandle app, bool) {
+    // Calls through the API never prompt, so there is nothing to switch.
+    Impl& m = *impl_;
+    m.checkApp(app);
+}
+
+void CalcHost::ScreenUpdating(AppHandle app, bool on) {
+    Impl& m = *impl_;
+    m.guarded("ScreenUpdating", [&] {
+        m.checkApp(app);
+        auto doc = m.activeDocument();
+        auto& d = m.docState(doc);
+        Reference<frame::XModel> model(doc, UNO_QUERY_THROW);
+        if (!on && !d.lockedForUser) {
+            model->lockControllers();
+            d.lockedForUser = true;
+        } else if (on && d.lockedForUser) {
+            model->unlockControllers();
+            d.lockedForUser = false;
+        }
+    });
+}
+
+void CalcHost::Calculation(AppHandle app, std::int16_t mode) {
+    Impl& m = *impl_;
+    m.guarded("Calculation", [&] {
+        m.checkApp(app);
+        if (mode != xlCalculationAutomatic && mode != xlCalculationManual &&
+            mode != xlCalculationSemiautomatic) {
+            m.fail(Cause::BadArgument,
+                   "Calculation: " + std::to_string(mode) + " is no calculation mode");
+        }
+        Reference<sheet::XCalculatable> calc(m.activeDocument(), UNO_QUERY_THROW);
+        // Calc has no semiautomatic mode (automatic except data tables): automatic is closest.
+        calc->enableAutomaticCalculation(mode != xlCalculationManual);
+    });
+}
+
+std::string CalcHost::Name(WorkbookHandle book) {
+    Impl& m = *impl_;
+    return m.guarded("Workbook.Name", [&] {
+        auto& b = m.lookup(m.books, book, "workbook");
+        Reference<frame::XModel> model(b.doc, UNO_QUERY_THROW);
+        const OUString url = model->getURL();
+        if (!url.isEmpty()) {
+            const sal_Int32 slash = url.lastIndexOf('/');
+            const OUString last = url.copy(slash + 1);
+            return fromU(rtl::Uri::decode(last, rtl_UriDecodeWithCharset, RTL_TEXTENCODING_UTF8));
+        }
+        Reference<frame::XTitle> title(b.doc, UNO_QUERY_THROW);
+        return fromU(title->getTitle());
+    });
+}
+
+SheetHandle CalcHost::ActiveSheet(WorkbookHandle book) {
+    Impl& m = *impl_;
+    return m.guarded("ActiveSheet", [&] {
+        auto& b = m.lookup(m.books, book, "workbook");
+        Reference<frame::XModel> model(b.doc, UNO_QUERY_THROW);
+        Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY);
+        if (!view.is()) m.fail(Cause::NotFound, "ActiveSheet: the workbook has no window");
+        auto doc = b.doc;
+        return m.addSheet(doc, view->getActiveSheet());
+    });
+}
+
+std::string CalcHost::Name(SheetHandle h) {
+    Impl& m = *impl_;
+    return m.guarded("Worksheet.Name", [&] {
+        auto& s = m.sheetOf(h);
+        return fromU(Reference<container::XNamed>(s.sheet, UNO_QUERY_THROW)->getName());
+    });
+}
+
+void CalcHost::setName(SheetHandle h, std::string_view name) {
+    Impl& m = *impl_;
+    m.guarded("Worksheet.Name", [&] {
+        auto& s = m.sheetOf(h);
+        const OUString wanted = toU(name);
+        if (wanted.isEmpty() || wanted.getLength() > 31) {
+            m.fail(Cause::BadArgument, "Name: a sheet name has 1 to 31 characters");
+        }
+        for (const sal_Unicode c : {u'[', u']', u':', u'*', u'?', u'/', u'\\'}) {
+            if (wanted.indexOf(c) >= 0) m.fail(Cause::BadArgument, "Name: the name holds []:*?/\\");
+        }
+        if (wanted[0] == '\'' || wanted[wanted.getLength() - 1] == '\'') {
+            m.fail(Cause::BadArgument, "Name: a sheet name cannot begin or end with an apostrophe");
+        }
+        Reference<container::XNamed> named(s.sheet, UNO_QUERY_THROW);
+        const OUString current = named->getName();
+        for (const auto& other : s.doc->getSheets()->getElementNames()) {
+            if (other != current && other.equalsIgnoreAsciiCase(wanted)) {
+                m.fail(Cause::BadArgument, "Name: another sheet has the name already");
+            }
+        }
+        m.refuseIfStructureProtected(s.doc, "Name");
+        if (current == wanted) return;
+        m.changing(s.doc);
+        named->setName(wanted);
+        Impl::entryOf(s).name = named->getName();
+        // Calc ignores a name it does not accept without saying so.
+        if (named->getName() != wanted) m.fail(Cause::BadArgument, "Name: Calc refused the name");
+    });
+}
+
+void CalcHost::Delete(SheetHandle h) {
+    Impl& m = *impl_;
+    m.guarded("Worksheet.Delete", [&] {
+        auto& s = m.sheetOf(h);
+        m.refuseIfStructureProtected(s.doc, "Delete");
+        Reference<container::XIndexAccess> all(s.doc->getSheets(), UNO_QUERY_THROW);
+        if (all->getCount() <= 1)
+            m.fail(Cause::Other, "Delete: a workbook keeps at least one sheet");
+        m.invalidateBlock(s.identity);
+        const OUString name = Reference<container::XNamed>(s.sheet, UNO_QUERY_THROW)->getName();
+        m.changing(s.doc);
+        m.sync();
+        s.doc->getSheets()->removeByName(name);
+        Impl::entryOf(s).deleted = true;
+        // Merges collected for the sheet go with it; so does a copy of its cells.
+        if (auto p = m.pendingFor(s.identity)) m.pending.erase(m.pending.begin() + *p);
+        if (m.clipboard && m.sheets[m.clipboard->first].identity == s.identity) m.clipboard.reset();
+    });
+}
+
+void CalcHost::Select(SheetHandle h) {
+    Impl& m = *impl_;
+    m.guarded("Worksheet.Select", [&] {
+        auto& s = m.sheetOf(h);
+        Reference<frame::XModel> model(s.doc, UNO_QUERY_THROW);
+        Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY);
+        if (!view.is()) m.fail(Cause::Other, "Select: the workbook has no window");
+        view->setActiveSheet(s.sheet);
+    });
+}
+
+RangeHandle CalcHost::Range(SheetHandle h, std::string_view text) {
+    Impl& m = *impl_;
+    m.sheetOf(h);
+    auto areas = calc::parseA1(text);
+    if (!areas) m.fail(Cause::BadArgument, "Range: '" + std::string(text) + "' is no address");
+    return m.addRange(h.id - 1, std::move(*areas));
+}
+
+RangeHandle CalcHost::Range(SheetHandle h, RangeHandle first, RangeHandle second) {
+    Impl& m = *impl_;
+    m.sheetOf(h);
+    const auto a = m.lookup(m.ranges, first, "range");
+    const auto b = m.lookup(m.ranges, second, "range");
+    if (m.sheets[a.sheet].identity != m.sheets[h.id - 1].identity ||
+        m.sheets[b.sheet].identity != m.sheets[h.id - 1].identity) {
+        m.fail(Cause::BadArgument, "Range: both cells must be on this sheet");
+    }
+    return m.addRange(h.id - 1, {spanning(a.first, b.first)});
+}
+
+RangeHandle CalcHost::Cells(SheetHandle h, long row, long column) {
+    Impl& m = *impl_;
+    m.sheetOf(h);
+    if (row < 1 || row > calc::kMaxRow || column < 1 || column > calc::kMaxColumn) {
+        m.fail(Cause::BadArgument, "Cells: (" + std::to_string(row) + ", " +
+                                       std::to_string(column) + ") is outside the sheet");
+    }
+    return m.addRange(h.id - 1, {{row, column, row, column}});
+}
+
+std::string CalcHost::address(RangeHandle h) {
+    Impl& m = *impl_;
+    return calc::printA1(m.areasOf(m.lookup(m.ranges, h, "range")));
+}
+
+long CalcHost::RowsCount(RangeHandle h) {
+    Impl& m = *impl_;
+    return m.lookup(m.ranges, h, "range").first.rows();
+}
+
+long CalcHost::ColumnsCount(RangeHandle h) {
+    Impl& m = *impl_;
+    return m.lookup(m.ranges, h, "range").first.columns();
+}
+
+RangeHandle CalcHost::offset(RangeHandle h, std::optional<long> rowOffset, long columnOffset) {
+    Impl& m = *impl_;
+    const auto r = m.lookup(m.ranges, h, "range");
+    const long dr = rowOffset.value_or(0);
+    std::vector<Area> moved;
+    for (auto a : m.areasOf(r)) {
+        a.firstRow += dr;
+        a.lastRow += dr;
+        a.firstColumn += columnOffset;
+        a.lastColumn += columnOffset;
+        if (a.firstRow < 1 || a.lastRow > calc::kMaxRow || a.firstColumn < 1 ||
+            a.lastColumn > calc::kMaxColumn) {
+            m.fail(Cause::BadArgument, "Offset: the range would leave the sheet");
+        }
+        moved.push_back(a);
+    }
+    return m.addRange(r.sheet, std::move(moved));
+}
+
+void CalcHost::Copy(RangeHandle h) {
+    Impl& m = *impl_;
+    const auto r = m.lookup(m.ranges, h, "range");
+    if (!r.more.empty()) m.fail(Cause::BadArgument, "Copy: not possible on several areas");
+    // The user's clipboard is left alone: the copy is a reference to the block, taken up by
+    // PasteSpecial in this run.
+    m.clipboard = std::pair{r.sheet, r.first};
+}
+
+void CalcHost::Copy(RangeHandle h, Destination destination) {
+    Impl& m = *impl_;
+    m.guarded("Copy", [&] {
+        const auto r = m.lookup(m.ranges, h, "range");
+        const auto d = m.lookup(m.ranges, destination.range, "destination");
+        if (!r.more.empty()) m.fail(Cause::BadArgument, "Copy: not possible on several areas");
+        auto& src = m.liveSheet(r.sheet);
+        auto& dst = m.liveSheet(d.sheet);
+        if (Reference<uno::XInterface>(src.doc, UNO_QUERY) !=
+            Reference<uno::XInterface>(dst.doc, UNO_QUERY)) {
+            m.fail(Cause::Other, "Copy: copying between workbooks is not supported");
+        }
+        const Area target{d.first.firstRow, d.first.firstColumn,
+                          d.first.firstRow + r.first.rows() - 1,
+                          d.first.firstColumn + r.first.columns() - 1};
+        if (target.lastRow > calc::kMaxRow || target.lastColumn > calc::kMaxColumn) {
+            m.fail(Cause::BadArgument, "Copy: the copy would leave the sheet");
+        }
+        m.refuseIfSheetProtected(dst, "Copy");
+        m.sync();
+        m.flushMerges(r.sheet);
+        m.flushMerges(d.sheet);
+        m.invalidateBlock(dst.identity);
+        m.changing(dst.doc);
+        Reference<sheet::XCellRangeMovement> move(dst.sheet, UNO_QUERY_THROW);
+        const table::CellAddress to{m.sheetIndex(dst),
+                                    static_cast<sal_Int32>(target.firstColumn - 1),
+                                    static_cast<sal_Int32>(target.firstRow - 1)};
+        move->copyRange(to, toCalc(r.first, m.sheetIndex(src)));
+    });
+}
+
+void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
+    Impl& m = *impl_;
+    m.guarded("PasteSpecial", [&] {
+        if (args.Paste != xlPasteFormats) {
+            m.fail(Cause::BadArgument, "PasteSpecial: only formats (-4122) can be pasted");
+        }
+        if (args.Operation != xlPasteSpecialOperationNone || args.SkipBlanks || args.Transpose) {
+            m.fail(Cause::BadArgument,
+                   "PasteSpecial: operations, skip blanks and transpose are not supported");
+        }
+        if (!m.clipboard) m.fail(Cause::Other, "PasteSpecial: nothing has been copied");
+        const auto t = m.lookup(m.ranges, h, "range");
+        if (!t.more.empty())
+            m.fail(Cause::BadArgument, "PasteSpecial: not possible on several areas");
+        auto [srcIdx, block] = *m.clipboard;
+        auto& src = m.liveSheet(srcIdx);
+        auto& dst = m.liveSheet(t.sheet);
+        // The object model's paste area: the block's size from a single cell, or the target
+        // itself when it has the block's size. Other sizes are refused (no tiling).
+        Area target = t.first;
+        if (target.cells() == 1) {
+            target.lastRow = target.firstRow + block.rows() - 1;
+            target.lastColumn = target.firstColumn + block.columns() - 1;
+        }
+        if (target.rows() != block.rows() || target.columns() != block.columns()) {
+            m.fail(Cause::BadArgument,
+                   "PasteSpecial: the copy area and the paste area differ in size");
+        }
+        if (target.lastRow > calc::kMaxRow || target.lastColumn > calc::kMaxColumn) {
+            m.fail(Cause::BadArgument, "PasteSpecial: the paste would leave the sheet");
+        }
+        m.refuseIfSheetProtected(dst, "PasteSpecial");
+        m.sync();
+        // The block's merged areas as they are once the merges collected on its sheet apply.
+        Area srcRegion = block;
+        const MergeSet projected = m.projectedMerges(src, srcRegion, nullptr);
+        const long dr = target.firstRow - block.firstRow,
+                   dc = target.firstColumn - block.firstColumn;
+        std::vector<Area> wanted;
+        for (const auto& a : projected.current()) {
+            if (block.covers(a))
+                wanted.push_back(
+                    {a.firstRow + dr, a.firstColumn + dc, a.lastRow + dr, a.lastColumn + dc});
+        }
+        if (src.identity != dst.identity) m.flushMerges(t.sheet);
+        Area dstRegion = target;
+        const std::vector<Area> existing = m.mergedAreas(dst, dstRegion);
+        for (const auto& a : existing) {
+            if (a.meets(target) && !target.covers(a)) {
+                m.fail(Cause::Other,
+                       "PasteSpecial: cannot change part of a merged cell at " + calc::printA1(a));
+            }
+        }
+        m.changing(dst.doc);
+        // Formats: one group of equally formatted block cells at a time.
+        Reference<sheet::XUniqueCellFormatRangesSupplier> sup(m.cellRange(src, block),
+                                                              UNO_QUERY_THROW);
+        Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+        Reference<lang::XMultiServiceFactory> factory(dst.doc, UNO_QUERY_THROW);
+        const sal_Int16 dstSheet = m.sheetIndex(dst);
+        uno::Sequence<OUString> names(static_cast<sal_Int32>(std::size(kFormatProperties)));
+        for (std::size_t i = 0; i < std::size(kFormatProperties); ++i) {
+            names.getArray()[i] = OUString::createFromAscii(kFormatProperties[i]);
+        }
+        for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
+            Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
+            Reference<beans::XPropertySet> gp(g, UNO_QUERY_THROW);
+            Reference<beans::XMultiPropertySet> gm(g, UNO_QUERY_THROW);
+            const uno::Any style = gp->getPropertyValue("CellStyle");
+            const uno::Sequence<uno::Any> values = gm->getPropertyValues(names);
+            uno::Sequence<table::CellRangeAddress> moved = g->getRangeAddresses();
+            for (sal_Int32 k = 0; k < moved.getLength(); ++k) {
+                auto& a = moved.getArray()[k];
+                a.Sheet = dstSheet;
+                a.StartRow += static_cast<sal_Int32>(dr);
+                a.EndRow += static_cast<sal_Int32>(dr);
+                a.StartColumn += static_cast<sal_Int32>(dc);
+                a.EndColumn += static_cast<sal_Int32>(dc);
+            }
+            Reference<sheet::XSheetCellRangeContainer> targetRanges(
+                factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+            targetRanges->addRangeAddresses(moved, false);
+            Reference<beans::XPropertySet> tp(targetRanges, UNO_QUERY_THROW);
+            if (style.hasValue()) tp->setPropertyValue("CellStyle", style);
+            // Never send a void value: properties that have none are left as they are.
+            std::vector<OUString> setNames;
+            std::vector<uno::Any> setValues;
+            for (sal_Int32 k = 0; k < values.getLength(); ++k) {
+                if (!values[k].hasValue()) continue;
+                setNames.push_back(names[k]);
+                setValues.push_back(values[k]);
+            }
+            Reference<beans::XMultiPropertySet> tm(targetRanges, UNO_QUERY_THROW);
+            tm->setPropertyValues(
+                uno::Sequence<OUString>(setNames.data(), static_cast<sal_Int32>(setNames.size())),
+                uno::Sequence<uno::Any>(setValues.data(),
+                                        static_cast<sal_Int32>(setValues.size())));
+        }
+        // Merged areas: split what the target holds, merge what the block has.
+        std::vector<Area> removed, added;
+        for (const auto& a : existing) {
+            if (target.covers(a) && std::find(wanted.begin(), wanted.end(), a) == wanted.end())
+                removed.push_back(a);
+        }
+        for (const auto& a : wanted) {
+            if (std::find(existing.begin(), existing.end(), a) == existing.end())
+                added.push_back(a);
+        }
+        m.invalidateBlock(dst.identity);
+        m.applyMerges(dst, removed, added, target);
+    });
+}
+
+void CalcHost::Merge(RangeHandle h) {
+    Impl& m = *impl_;
+    m.guarded("Merge", [&] {
+        const auto r = m.lookup(m.ranges, h, "range");
+        auto& s = m.liveSheet(r.sheet);
+        m.refuseIfSheetProtected(s, "Merge");
+        auto p = m.pendingFor(s.identity);
+        if (!p) {
+            m.pending.push_back({r.sheet, {}});
+            p = static_cast<std::uint32_t>(m.pending.size() - 1);
+        }
+        for (const auto& a : m.areasOf(r)) m.pending[*p].merges.push_back(a);
+        if (!m.options.batch) m.flushMerges(r.sheet);
+    });
+}
+
+void CalcHost::UnMerge(RangeHandle h) {
+    Impl& m = *impl_;
+    m.guarded("UnMerge", [&] {
+        const auto r = m.lookup(m.ranges, h, "range");
+        auto& s = m.liveSheet(r.sheet);
+        m.refuseIfSheetProtected(s, "UnMerge");
+        m.sync();
+        m.flushMerges(r.sheet);
+        for (const auto& area : m.areasOf(r)) {
+            Area region = area;
+            const std::vector<Area> all = m.mergedAreas(s, region);
+            std::vector<Area> split;
+            for (const auto& a : all) {
+                if (a.meets(area)) split.push_back(a);
+            }
+            m.applyMerges(s, split, {}, region);
+        }
+    });
+}
+
+RangeValue CalcHost::Value(RangeHandle h) {
+    Impl& m = *impl_;
+    return m.guarded("Value", [&] {
+        const auto r = m.lookup(m.ranges, h, "range");
+        const Area& a = r.first;
+        if (a.cells() == 1 && m.inBlock(r.sheet, a.firstRow, a.firstColumn)) {
+            const std::size_t i = m.blockIndex(a.firstRow, a.firstColumn);
+            // A formula may depend on cells written since the block was read.
+            if (!(m.block->formula[i] && m.block->written)) return RangeValue(m.block->values[i]);
+            m.flushWrites();
+            auto fresh = m.readArea(m.liveSheet(r.sheet), a);
+            m.block->values[i] = fresh.values[0];
+            return RangeValue(fresh.values[0]);
+        }
+        m.sync();
+        auto read = m.readArea(m.liveSheet(r.sheet), a);
+        if (a.cells() == 1) return RangeValue(std::move(read.values[0]));
+        ValueArray arr(a.rows(), a.columns());
+        for (long row = 1; row <= a.rows(); ++row) {
+            for (long col = 1; col <= a.columns(); ++col) {
+                arr.at(row, col) = std::move(
+                    read.values[static_cast<std::size_t>((row - 1) * a.columns() + col - 1)]);
+            }
+        }
+        return RangeValue(std::move(arr));
+    });
+}
+
+void CalcHost::setValue(RangeHandle h, const CellValue& value) {
+    Impl& m = *impl_;
+    m.guarded("Value", [&] {
+        const auto r = m.lookup(m.ranges, h, "range");
+        auto& s = m.liveSheet(r.sheet);
+        const Area& a = r.first;
+        if (m.options.batch && r.more.empty() && a.cells() == 1 &&
+            m.inBlock(r.sheet, a.firstRow, a.firstColumn)) {
+            const std::size_t i = m.blockIndex(a.firstRow, a.firstColumn);
+            if (!m.block->formula[i] && !value.isError()) {
+                // Protection does not change within a run; the first write asks.
+                m.refuseLockedWrite(s, a);
+                auto& d = m.docState(s.doc);
+                const Typing before = m.block->typing[i];
+                m.block->values[i] =
+                    Impl::readBackOf(value, m.block->typing[i], m.nullDateOffset(d));
+                m.block->needsFormat[i] = m.block->typing[i] != before ? 1 : 0;
+                if (!m.block->dirty[i]) {
+                    m.block->dirty[i] = 1;
+                    ++m.block->dirtyCount;
+                }
+                m.block->written = true;
+                return;
+            }
+        }
+        m.sync();
+        for (const auto& area : m.areasOf(r)) {
+            m.refuseLockedWrite(s, area);
+            m.writeArea(s, area, value, true);
+        }
+        if (m.block && m.block->identity == s.identity) {
+            bool touches = false;
+            for (const auto& area : m.areasOf(r)) touches = touches || area.meets(m.block->area);
+            if (touches || m.block->hasFormulas) m.block.reset();
+        }
+    });
+}
+
+CellEnumHandle CalcHost::enumerateCells(RangeHandle h) {
+    Impl& m = *impl_;
+    m.lookup(m.ranges, h, "range");
+    m.cellEnums.push_back({h.id - 1, 0, 0});
+    return CellEnumHandle{static_cast<std::uint32_t>(m.cellEnums.size())};
+}
+
+std::optional<RangeHandle> CalcHost::nextCell(CellEnumHandle h) {
+    Impl& m = *impl_;
+    return m.guarded("next cell", [&]() -> std::optional<RangeHandle> {
+        auto& e = m.lookup(m.cellEnums, h, "cell enumeration");
+        const auto r = m.ranges[e.range];
+        const auto areas = m.areasOf(r);
+        while (e.area < areas.size() && e.index >= areas[e.area].cells()) {
+            ++e.area;
+            e.index = 0;
+        }
+        if (e.area >= areas.size()) return std::nullopt;
+        const Area& a = areas[e.area];
+        const long row = a.firstRow + e.index / a.columns();
+        const long col = a.firstColumn + e.index % a.columns();
+        ++e.index;
+        if (m.options.batch && !m.inBlock(r.sheet, row, col)) {
+            // Read ahead: the rest of the area, a slab of rows at a time.
+            const long slabRows = std::max(1L, (1L << 20) / a.columns());
+            Area slab{row, a.firstColumn, std::min(a.lastRow, row + slabRows - 1), a.lastColumn};
+            m.loadBlock(r.sheet, slab);
+        }
+        return m.addRange(r.sheet, {{row, col, row, col}});
+    });
+}
+
+}  // namespace gridmoor

@@ -1,0 +1,86 @@
+// CalcHost: SpreadsheetHost over a running LibreOffice Calc, reached through UNO over a pipe.
+//
+// The attach finds the Calc of this user: it connects to the tool's UNO pipe, and when
+// nothing listens there but a soffice of this user runs, it asks that instance to listen
+// (over the instance's own single-instance pipe) and connects. It never starts Calc.
+//
+// Effects follow the object model, also where Calc itself differs (protected sheets refuse
+// value writes, merges coalesce, booleans read as -1/0, dates and currency keep their kind).
+// Within one run the backend batches: values of an enumerated block are read in one call,
+// writes into it are sent in runs, merges are collected and applied together. Every
+// deferred effect is applied, and every lock and undo group released, in endRun; each run
+// that changes a document is one entry in that document's undo list.
+//
+// No UNO type appears here; the UNO side lives in CalcHost.cpp.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/SpreadsheetHost.h"
+
+namespace gridmoor {
+
+class CalcHost final : public SpreadsheetHost {
+public:
+    struct Options {
+        // Name of the UNO pipe the tool connects to (a per-user socket).
+        std::string pipeName = "gridmoor";
+        // false: every host call goes to Calc at once, nothing is batched or deferred (the
+        // benchmark compares both modes).
+        bool batch = true;
+    };
+
+    CalcHost();
+    explicit CalcHost(Options options);
+    ~CalcHost() override;
+    CalcHost(const CalcHost&) = delete;
+    CalcHost& operator=(const CalcHost&) = delete;
+
+    void beginRun() override;
+    void endRun(RunEnd how) noexcept override;
+    std::optional<AppHandle> attach(std::string_view className) override;
+
+    WorkbookHandle Activeworkbook(AppHandle app) override;
+    SheetEnumHandle worksheets(AppHandle app) override;
+    std::optional<SheetHandle> nextWorksheet(SheetEnumHandle e) override;
+    SheetHandle Sheets(AppHandle app, std::string_view name) override;
+    SheetHandle Sheets(AppHandle app, long position) override;
+    long SheetsCount(AppHandle app) override;
+    SheetHandle SheetsAdd(AppHandle app, After after) override;
+    void DisplayAlerts(AppHandle app, bool on) override;
+    void ScreenUpdating(AppHandle app, bool on) override;
+    void Calculation(AppHandle app, std::int16_t mode) override;
+
+    std::string Name(WorkbookHandle book) override;
+    SheetHandle ActiveSheet(WorkbookHandle book) override;
+
+    std::string Name(SheetHandle sheet) override;
+    void setName(SheetHandle sheet, std::string_view name) override;
+    void Delete(SheetHandle sheet) override;
+    void Select(SheetHandle sheet) override;
+    RangeHandle Range(SheetHandle sheet, std::string_view address) override;
+    RangeHandle Range(SheetHandle sheet, RangeHandle first, RangeHandle second) override;
+    RangeHandle Cells(SheetHandle sheet, long row, long column) override;
+
+    std::string address(RangeHandle range) override;
+    long RowsCount(RangeHandle range) override;
+    long ColumnsCount(RangeHandle range) override;
+    RangeHandle offset(RangeHandle range, std::optional<long> rowOffset,
+                       long columnOffset) override;
+    void Copy(RangeHandle range) override;
+    void Copy(RangeHandle range, Destination destination) override;
+    void PasteSpecial(RangeHandle range, PasteSpecialArgs args) override;
+    void Merge(RangeHandle range) override;
+    void UnMerge(RangeHandle range) override;
+    RangeValue Value(RangeHandle range) override;
+    void setValue(RangeHandle range, const CellValue& value) override;
+    CellEnumHandle enumerateCells(RangeHandle range) override;
+    std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gridmoor

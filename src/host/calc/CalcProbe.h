@@ -1,0 +1,58 @@
+// CalcProbe: a second, independent UNO client for tests and the benchmark. It sets up
+// documents in a Calc and inspects what the host did there (merged areas, protection, undo
+// list, locks) through Calc's own API rather than through SpreadsheetHost.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gridmoor::calc {
+
+class CalcProbe {
+public:
+    // Connects to the Calc listening on the UNO pipe `pipeName`; throws std::runtime_error
+    // when nothing listens.
+    explicit CalcProbe(const std::string& pipeName);
+    ~CalcProbe();
+    CalcProbe(const CalcProbe&) = delete;
+    CalcProbe& operator=(const CalcProbe&) = delete;
+
+    // Opens a new spreadsheet with one sheet named `firstSheet` and makes it the current
+    // document; closes every other document first.
+    void newWorkbook(std::string_view firstSheet = "Sheet1");
+    void closeAll();
+    void addSheet(std::string_view name);
+    std::vector<std::string> sheetNames();
+    std::string activeSheet();
+
+    // Enters cell contents as typed in the input line: "a", "12", "=1/0", "" (clears).
+    void enter(std::string_view sheet, std::string_view cellA1, std::string_view content);
+    // Enters a column of contents starting at the cell.
+    void enterColumn(std::string_view sheet, std::string_view topA1,
+                     const std::vector<std::string>& contents);
+    // Numbers straight into a column, one call.
+    void fillNumbers(std::string_view sheet, std::string_view topA1, const std::vector<double>& v);
+    std::string formula(std::string_view sheet, std::string_view cellA1);
+    void setNumberFormat(std::string_view sheet, std::string_view rangeA1, short numberFormatType);
+    void setBold(std::string_view sheet, std::string_view rangeA1);
+    bool isBold(std::string_view sheet, std::string_view cellA1);
+
+    void merge(std::string_view sheet, std::string_view rangeA1);
+    // Every merged area of columns A to AZ in the first `rows` rows, absolute A1, sorted.
+    std::vector<std::string> mergedAreas(std::string_view sheet, long rows = 200);
+
+    void protectSheet(std::string_view sheet, bool on);
+    void protectStructure(bool on);
+
+    long undoCount();
+    void undo();
+    bool controllersLocked();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gridmoor::calc

@@ -1,0 +1,49 @@
+// Test fixture for host-level tests against a real Calc: one private soffice per test
+// program (started on first use, killed at exit), a fresh workbook per test, a CalcHost and
+// a probe connected to it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "Soffice.h"
+#include "host/HostLink.h"
+#include "host/calc/CalcHost.h"
+#include "host/calc/CalcProbe.h"
+
+namespace gridmoor::calctest {
+
+inline std::string uniquePipe(const char* what) {
+    return std::string("gridmoor_test_") + what + "_" + std::to_string(::getpid());
+}
+
+// The soffice shared by the tests of one program.
+inline Soffice& sharedOffice() {
+    static Soffice office(uniquePipe("shared"), true);
+    static const bool ready = office.waitReady(90);
+    if (!ready) throw std::runtime_error("soffice did not start");
+    return office;
+}
+
+class CalcTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        office_ = &sharedOffice();
+        probe_ = std::make_unique<calc::CalcProbe>(office_->pipeName());
+        probe_->newWorkbook("Sheet1");
+        host_ = std::make_unique<CalcHost>(CalcHost::Options{office_->pipeName(), batch()});
+    }
+    virtual bool batch() const { return true; }
+
+    calc::CalcProbe& probe() { return *probe_; }
+    CalcHost& host() { return *host_; }
+
+    Soffice* office_ = nullptr;
+    std::unique_ptr<calc::CalcProbe> probe_;
+    std::unique_ptr<CalcHost> host_;
+};
+
+}  // namespace gridmoor::calctest

@@ -1,0 +1,89 @@
+#include "Soffice.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+#include "host/calc/OfficeProcess.h"
+
+namespace gridmoor::calctest {
+
+bool socketAccepts(const std::string& path) {
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+Soffice::Soffice(std::string pipeName, bool listen) : pipe_(std::move(pipeName)), listen_(listen) {
+    char tmpl[] = "/tmp/gridmoor-calc-XXXXXX";
+    if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    home_ = tmpl;
+    ::setenv("HOME", home_.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    const std::string accept = "--accept=pipe,name=" + pipe_ + ";urp;StarOffice.ComponentContext";
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        ::setsid();
+        const int devnull = ::open("/dev/null", O_RDWR);
+        if (devnull >= 0) {
+            ::dup2(devnull, 1);
+            ::dup2(devnull, 2);
+        }
+        if (listen_) {
+            ::execlp("soffice", "soffice", "--headless", "--norestore", "--nologo", "--nodefault",
+                     "--nolockcheck", accept.c_str(), static_cast<char*>(nullptr));
+        } else {
+            ::execlp("soffice", "soffice", "--headless", "--norestore", "--nologo", "--nodefault",
+                     "--nolockcheck", static_cast<char*>(nullptr));
+        }
+        ::_exit(127);
+    }
+    pgid_ = pid;
+}
+
+bool Soffice::waitReady(int seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    const std::string single = calc::singleInstancePipePath();
+    const std::string uno = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + pipe_;
+    while (std::chrono::steady_clock::now() < until) {
+        if (socketAccepts(single) && (!listen_ || socketAccepts(uno))) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+void Soffice::kill() {
+    if (pgid_ <= 0) return;
+    ::kill(-pgid_, SIGKILL);
+    ::waitpid(pgid_, nullptr, 0);
+    // soffice.bin is a child of the launcher; wait until no process of the group is left.
+    for (int i = 0; i < 100 && ::kill(-pgid_, 0) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    pgid_ = -1;
+}
+
+Soffice::~Soffice() {
+    kill();
+    std::error_code ec;
+    std::filesystem::remove_all(home_, ec);
+}
+
+}  // namespace gridmoor::calctest
