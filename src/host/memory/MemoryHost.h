@@ -1,0 +1,240 @@
+// MemoryHost: a spreadsheet application held in memory, behaving as the object model does
+// in everything the commands can observe. It is a real backend (tests and benchmarks run
+// the commands against it) and it has a second, model side for tests: building workbooks,
+// inspecting them, recording the calls it receives and failing chosen calls.
+//
+// Behaviour of the application side (SpreadsheetHost):
+// - Addresses are read by A1Address::parse on the sheet they are given to; `address`
+//   prints the absolute form.
+// - Cells hold a CellValue and a CellFormat. Value get/set on a cell under a merged area
+//   reads/writes that cell's own value. Value get of several cells is the 1-based array of
+//   the first area; value set writes every cell of every area. At most 4,194,304 cells
+//   per array or per non-empty write ("not enough memory" beyond, as the application runs
+//   out of memory there); writing the empty value is never limited.
+// - Merge: each area of the range becomes one merged area, grown to the union with every
+//   merged area it meets until stable; the first non-empty value in reading order moves to
+//   the top-left cell and the other cells are emptied. With DisplayAlerts on and two or
+//   more non-empty cells that loss is a prompt the user saw (the user is taken to confirm).
+//   A single cell that meets no merged area is left alone.
+// - UnMerge splits every merged area meeting the range; values stay where they are.
+// - Copy(range) puts a snapshot of the block (values, formats, the merged areas inside it;
+//   areas crossing its edge are clipped to it) on the application's clipboard.
+//   Copy(range, Destination) puts values, formats and merged areas at the destination's
+//   top-left cell, replacing what was there. Ranges of several areas are refused by both.
+// - PasteSpecial supports Paste -4122 (formats only) with Operation -4142 and neither
+//   SkipBlanks nor Transpose: the clipboard block's formats and merged areas land on the
+//   target and every value (covered cells included) stays. A target that is an exact
+//   multiple of the block in both directions is tiled, any other target gets one block at
+//   its top-left cell. Refused: other codes, an empty clipboard, a target of several
+//   areas, a paste area that only partly covers a merged area. Merged areas inside the
+//   paste area are replaced by the block's.
+// - A paste or copy onto a protected sheet, and a Merge, UnMerge or value write there, is
+//   refused with Cause::Protected; so are Sheets.Add, Delete and renaming while the
+//   workbook's structure is protected.
+// - Sheets: chart sheets count in Sheets and Sheets.Count and can be returned by them;
+//   `worksheets` enumerates worksheets only (a snapshot taken when the enumeration starts;
+//   sheets deleted since are skipped). Names: unique without regard to (ASCII) case, 1 to
+//   31 UTF-16 units, none of []:*?/\ , not starting or ending with an apostrophe, not
+//   "History". Sheets.Add(After) names the new worksheet "Sheet<n>" and makes it the active
+//   sheet. Delete with DisplayAlerts on is a prompt the user saw (and confirmed); the last
+//   sheet of a workbook cannot be deleted; deleting the active sheet activates the next
+//   one (the previous one for the last). Select needs the sheet's workbook to be active.
+// - Application: Calculation accepts only -4105, -4135 and 2, and fails while no workbook
+//   is open. attach finds the application by class name without regard to case while it
+//   runs. A busy application (a cell being edited) refuses every call but attach.
+//
+// Errors: HostError with Cause NotFound (unset, released or dead handles, missing sheets,
+// no active workbook), BadArgument (rejected addresses, names, codes, positions), Protected
+// (protection refusals), Gone (the application went away), Busy, Other.
+//
+// Handles are ids into tables of the current run; endRun releases every object, after
+// which their handles fail with NotFound. A sheet handle is bound to the sheet object (not
+// its name); once the sheet is deleted, it and every range on it fail with NotFound.
+//
+// Call log: every SpreadsheetHost call except beginRun/endRun is counted (from 1 since
+// construction or resetCalls()) and, while recording is on, logged as {op, args}. The
+// object a member is called on is the first argument (none for the application); sheets
+// appear as their names, workbooks as theirs, ranges as `Sheet!$A$1:$B$2`, texts in double
+// quotes, numbers in decimal, booleans as True/False, values as describe() prints them,
+// named arguments as `Name:=value`. The op names:
+//   attach {"\"excel.Application\""}          Activeworkbook {}
+//   worksheets {}                             nextWorksheet {workbook}
+//   Sheets {"\"Sheet1\""} or {"2"}            Sheets.Count {}
+//   Sheets.Add {"After:=Sheet3"}              DisplayAlerts {"False"}
+//   ScreenUpdating {"True"}                   Calculation {"-4105"}
+//   Name {workbook} or {sheet}                ActiveSheet {workbook}
+//   Name= {sheet, "\"new\""}                  Delete {sheet}          Select {sheet}
+//   Range {sheet, "\"B2:B8\""} or {sheet, range, range}
+//   Cells {sheet, "6", "1"}                   address {range}
+//   Rows.Count {range}                        Columns.Count {range}
+//   offset {range, "(omitted)" or "2", "5"}   Copy {range} or {range, "Destination:=range"}
+//   PasteSpecial {range, "Paste:=-4122", "Operation:=-4142", "SkipBlanks:=False",
+//                 "Transpose:=False"}
+//   Merge {range}     UnMerge {range}     Value {range}     Value= {range, value}
+//   enumerateCells {range}                nextCell {range being enumerated}
+// Each entry also keeps its result (returned object or value; "Nothing" for an empty
+// optional) and, for a failed call, failed = true and the reason.
+//
+// Fault injection (checked before the call does anything): fail the k-th call, fail every
+// call of one op, or make the application go away at the k-th call: that call and every
+// later one fail with Cause::Gone, and attach finds nothing from then on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/Failure.h"
+#include "host/SpreadsheetHost.h"
+
+namespace gridmoor {
+
+// The format attributes the in-memory host keeps for a cell: enough to see that formats
+// travel with a copy or a format paste.
+struct CellFormat {
+    enum Border : std::uint8_t { Left = 1, Top = 2, Right = 4, Bottom = 8 };
+
+    std::string numberFormat = "General";
+    bool bold = false;
+    std::optional<std::uint32_t> fill;  // 0xRRGGBB; nothing: no fill
+    std::uint8_t borders = 0;           // Border bits
+
+    friend bool operator==(const CellFormat&, const CellFormat&) = default;
+};
+
+class MemoryHost final : public SpreadsheetHost {
+public:
+    // A running application registered under "excel.Application" with no workbook open.
+    MemoryHost();
+    ~MemoryHost() override;
+    MemoryHost(const MemoryHost&) = delete;
+    MemoryHost& operator=(const MemoryHost&) = delete;
+
+    // ===== SpreadsheetHost =====
+    void beginRun() override;
+    void endRun(RunEnd how) noexcept override;
+    std::optional<AppHandle> attach(std::string_view className) override;
+    WorkbookHandle Activeworkbook(AppHandle app) override;
+    SheetEnumHandle worksheets(AppHandle app) override;
+    std::optional<SheetHandle> nextWorksheet(SheetEnumHandle e) override;
+    SheetHandle Sheets(AppHandle app, std::string_view name) override;
+    SheetHandle Sheets(AppHandle app, long position) override;
+    long SheetsCount(AppHandle app) override;
+    SheetHandle SheetsAdd(AppHandle app, After after) override;
+    void DisplayAlerts(AppHandle app, bool on) override;
+    void ScreenUpdating(AppHandle app, bool on) override;
+    void Calculation(AppHandle app, std::int16_t mode) override;
+    std::string Name(WorkbookHandle book) override;
+    SheetHandle ActiveSheet(WorkbookHandle book) override;
+    std::string Name(SheetHandle sheet) override;
+    void setName(SheetHandle sheet, std::string_view name) override;
+    void Delete(SheetHandle sheet) override;
+    void Select(SheetHandle sheet) override;
+    RangeHandle Range(SheetHandle sheet, std::string_view address) override;
+    RangeHandle Range(SheetHandle sheet, RangeHandle first, RangeHandle second) override;
+    RangeHandle Cells(SheetHandle sheet, long row, long column) override;
+    std::string address(RangeHandle range) override;
+    long RowsCount(RangeHandle range) override;
+    long ColumnsCount(RangeHandle range) override;
+    RangeHandle offset(RangeHandle range, std::optional<long> rowOffset,
+                       long columnOffset) override;
+    void Copy(RangeHandle range) override;
+    void Copy(RangeHandle range, Destination destination) override;
+    void PasteSpecial(RangeHandle range, PasteSpecialArgs args) override;
+    void Merge(RangeHandle range) override;
+    void UnMerge(RangeHandle range) override;
+    RangeValue Value(RangeHandle range) override;
+    void setValue(RangeHandle range, const CellValue& value) override;
+    CellEnumHandle enumerateCells(RangeHandle range) override;
+    std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
+
+    // ===== model side (tests and benchmarks; not calls: neither counted nor logged) =====
+    // Misuse (an unknown workbook or sheet, a bad address) throws std::invalid_argument.
+    //
+    // A sheet is named by its name in the active workbook (or the first workbook when none
+    // is active), or as "[Book]Sheet" in any workbook. Addresses are A1 texts as above.
+
+    // --- application ---
+    void setRunning(bool running);  // not running: attach finds nothing, calls fail Gone
+    bool running() const;
+    void setClassName(std::string className);
+    void setBusy(bool busy);  // a cell is being edited: every call but attach fails Busy
+    bool displayAlerts() const;
+    bool screenUpdating() const;
+    std::int16_t calculation() const;
+    void setDisplayAlerts(bool on);
+    void setScreenUpdating(bool on);
+    // Prompts the user would have seen, in order ("Delete Sheet4", "Merge Sheet1!$A$1:$A$2").
+    const std::vector<std::string>& prompts() const;
+    // What the clipboard holds: the address it was copied from, or nothing.
+    std::optional<std::string> clipboard() const;
+
+    // --- workbooks ---
+    // Opens a workbook with the given worksheets (at least one) and makes it active.
+    void addWorkbook(std::string name, std::vector<std::string> worksheetNames = {"Sheet1"});
+    void activateWorkbook(std::string_view name);
+    void deactivateWorkbooks();  // no workbook is active
+    void closeWorkbook(std::string_view name);
+    std::optional<std::string> activeWorkbookName() const;
+    std::vector<std::string> workbookNames() const;
+    void protectStructure(bool on, std::string_view book = {});
+
+    // --- sheets ---
+    void addWorksheet(std::string name, std::string_view book = {});  // appended, not activated
+    void addChartSheet(std::string name, std::string_view book = {});
+    std::vector<std::string> sheetNames(std::string_view book = {}) const;  // all, in order
+    bool isChartSheet(std::string_view sheet) const;
+    std::string activeSheetName(std::string_view book = {}) const;
+    void activateSheet(std::string_view sheet);
+    void protectSheet(std::string_view sheet, bool on);
+
+    // --- cells ---
+    void setCell(std::string_view sheet, std::string_view address, const CellValue& value);
+    // Fills the block of the address row by row from `values` (sizes must match).
+    void setCells(std::string_view sheet, std::string_view address,
+                  const std::vector<CellValue>& values);
+    CellValue cell(std::string_view sheet, std::string_view cellAddress) const;
+    // The block's values row by row.
+    std::vector<CellValue> cells(std::string_view sheet, std::string_view address) const;
+    void setFormat(std::string_view sheet, std::string_view address, const CellFormat& format);
+    CellFormat format(std::string_view sheet, std::string_view cellAddress) const;
+    // Makes the block one merged area as it stands (no value moves); it must not meet
+    // another merged area.
+    void mergeCells(std::string_view sheet, std::string_view address);
+    // Every merged area of the sheet in absolute form, in reading order of their corners.
+    std::vector<std::string> mergedAreas(std::string_view sheet) const;
+
+    // --- call log ---
+    struct Call {
+        std::string op;
+        std::vector<std::string> args;
+        std::string result;
+        bool failed = false;
+        std::string error;
+    };
+    const std::vector<Call>& calls() const;
+    // The calls of one op, in order (their args only).
+    std::vector<std::vector<std::string>> argsOf(std::string_view op) const;
+    void setRecording(bool on);  // the counter runs either way
+    std::uint64_t callCount() const;
+    void resetCalls();  // clears the log; the next call is call 1
+
+    // --- faults ---
+    void failCall(std::uint64_t k, HostError::Cause cause = HostError::Cause::Other);
+    void failOp(std::string op, HostError::Cause cause = HostError::Cause::Other);
+    void goneFrom(std::uint64_t k);
+    void clearFaults();
+
+    // --- objects ---
+    std::size_t liveHandles() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+}  // namespace gridmoor
