@@ -67,7 +67,13 @@ HRESULT scodeFor(HostError::Cause cause) noexcept {
 }
 
 AutomationObject::AutomationObject(std::shared_ptr<ServerState> state, std::string className)
-    : state_(std::move(state)), className_(std::move(className)) {}
+    : state_(std::move(state)), className_(std::move(className)) {
+    ++state_->liveObjects;
+}
+
+AutomationObject::~AutomationObject() {
+    --state_->liveObjects;
+}
 
 HRESULT AutomationObject::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;

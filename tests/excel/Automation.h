@@ -45,6 +45,7 @@ private:
 struct ServerState {
     std::vector<std::string> log;
     long rejectCalls = 0;                           // Invoke rejects this many more calls as busy
+    long liveObjects = 0;                           // objects of the server not yet destroyed
     std::function<void(const std::string&)> onLog;  // also told of each log line
 };
 
@@ -57,7 +58,7 @@ struct Member {
 class AutomationObject : public IDispatch {
 public:
     AutomationObject(std::shared_ptr<ServerState> state, std::string className);
-    virtual ~AutomationObject() = default;
+    virtual ~AutomationObject();
     AutomationObject(const AutomationObject&) = delete;
     AutomationObject& operator=(const AutomationObject&) = delete;
 

@@ -1,0 +1,320 @@
+// The Excel backend across processes: this program is the tool's side, the fake Excel
+// runs as a child process registered in the Running Object Table. Covers attach (running,
+// not running, not registered), every operation's round trip through IDispatch with its
+// named arguments, enumerations, error causes, Excel killed mid-command and a busy Excel.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "ChildProcess.h"
+#include "host/HostLink.h"
+#include "host/excel/ExcelHost.h"
+
+namespace gridmoor {
+namespace {
+
+using namespace std::chrono_literals;
+using Cause = HostError::Cause;
+
+// Whether an Excel is registered as running, asked as the tool asks.
+bool excelRunning() {
+    CLSID clsid;
+    if (FAILED(CLSIDFromProgID(L"Excel.Application", &clsid))) return false;
+    com::Ref<IUnknown> unknown;
+    return SUCCEEDED(GetActiveObject(clsid, nullptr, unknown.put()));
+}
+
+template <class F>
+Cause causeOf(F&& f) {
+    try {
+        f();
+    } catch (const HostError& e) {
+        return e.cause();
+    }
+    ADD_FAILURE() << "no HostError";
+    return Cause::Other;
+}
+
+class WithFakeExcel : public testing::Test {
+protected:
+    void start(std::vector<std::wstring> args = {}) {
+        log_ = fake::temporaryFile(L"fake-log");
+        DeleteFileW(log_.c_str());
+        args.push_back(L"--log");
+        args.push_back(log_);
+        child_.emplace(L"fake_excel.exe", args);
+        ASSERT_TRUE(fake::pumpUntil([] { return excelRunning(); }, 20s))
+            << "the fake Excel did not register";
+    }
+    void TearDown() override {
+        if (child_) child_->kill();
+        // A killed server leaves its registration behind until a lookup finds it dead.
+        fake::pumpUntil([] { return !excelRunning(); }, 5s);
+    }
+    std::vector<std::string> fakeLog() const { return fake::readLines(log_); }
+
+    com::Apartment apartment_;
+    std::optional<fake::ChildProcess> child_;
+    std::wstring log_;
+};
+
+TEST(Attach, NothingWhenNoExcelRuns) {
+    com::Apartment apartment;
+    ASSERT_FALSE(excelRunning());
+    ExcelHost host;
+    HostLink link(host);
+    const auto start = std::chrono::steady_clock::now();
+    link.attach();
+    EXPECT_TRUE(link.empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+TEST(Attach, NothingWhenTheClassIsNotRegistered) {
+    com::Apartment apartment;
+    ExcelHost host;
+    host.beginRun();
+    EXPECT_FALSE(host.attach("Gridmoor.NoSuchApplication"));
+    host.endRun(RunEnd::Completed);
+}
+
+TEST_F(WithFakeExcel, StatusReadsAndSettingWritesTravelByName) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    ASSERT_FALSE(link.empty());
+    const AppHandle app = link.app();
+    EXPECT_EQ(host.Name(host.Activeworkbook(app)), "Book1.xlsx");
+    EXPECT_EQ(host.Name(host.ActiveSheet(host.Activeworkbook(app))), "Sheet1");
+    host.DisplayAlerts(app, true);
+    host.ScreenUpdating(app, false);
+    EXPECT_EQ(causeOf([&] { host.Calculation(app, 1); }), Cause::BadArgument);
+    host.Calculation(app, xlCalculationManual);
+    const std::vector<std::string> expected = {
+        "Application.ActiveWorkbook",
+        "Workbook.Name",
+        "Application.ActiveWorkbook",
+        "Workbook.ActiveSheet",
+        "Worksheet.Name",
+        "Application.DisplayAlerts = True",
+        "Application.ScreenUpdating = False",
+        "Application.Calculation = 1 (VT_I2)",
+        "Application.Calculation = -4135 (VT_I2)",
+    };
+    EXPECT_EQ(fakeLog(), expected);
+}
+
+TEST_F(WithFakeExcel, SheetsByNamePositionCountAndAdd) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const AppHandle app = link.app();
+    EXPECT_EQ(host.SheetsCount(app), 3);
+    EXPECT_EQ(host.Name(host.Sheets(app, 3)), "数据");
+    EXPECT_EQ(host.Name(host.Sheets(app, "sheet2")), "Sheet2");
+    EXPECT_EQ(causeOf([&] { host.Sheets(app, "nosuch"); }), Cause::NotFound);
+    EXPECT_EQ(causeOf([&] { host.Sheets(app, 9); }), Cause::NotFound);
+
+    const SheetHandle added = host.SheetsAdd(app, After{host.Sheets(app, 3)});
+    host.setName(added, "合并临时单元格");
+    EXPECT_EQ(host.Name(host.Sheets(app, 4)), "合并临时单元格");
+    EXPECT_EQ(host.Name(host.ActiveSheet(host.Activeworkbook(app))), "合并临时单元格");
+    EXPECT_EQ(causeOf([&] { host.setName(added, "a/b"); }), Cause::BadArgument);
+    host.DisplayAlerts(app, false);
+    host.Delete(added);
+    host.Select(host.Sheets(app, "Sheet1"));
+    EXPECT_EQ(host.SheetsCount(app), 3);
+
+    std::vector<std::string> names;
+    const SheetEnumHandle e = host.worksheets(app);
+    while (auto s = host.nextWorksheet(e)) names.push_back(host.Name(*s));
+    EXPECT_EQ(names, (std::vector<std::string>{"Sheet1", "Sheet2", "数据"}));
+
+    const auto log = fakeLog();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Sheets.Add After:=<Worksheet>"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Worksheet.Name = '合并临时单元格'"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Sheets.Item('sheet2')"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Sheets.Item(3 (VT_I4))"), log.end());
+}
+
+TEST_F(WithFakeExcel, RangesAddressesAndCounts) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet1");
+    const RangeHandle r = host.Range(sheet, "b8:$B$2");
+    EXPECT_EQ(host.address(r), "$B$2:$B$8");
+    EXPECT_EQ(host.RowsCount(r), 7);
+    EXPECT_EQ(host.ColumnsCount(r), 1);
+    EXPECT_EQ(host.address(host.offset(r, std::nullopt, 2)), "$D$2:$D$8");
+    EXPECT_EQ(host.address(host.offset(r, 1, -1)), "$A$3:$A$9");
+    EXPECT_EQ(host.address(host.Cells(sheet, 6, 1)), "$A$6");
+    EXPECT_EQ(host.address(host.Range(sheet, host.Cells(sheet, 5, 3), host.Cells(sheet, 2, 1))),
+              "$A$2:$C$5");
+    EXPECT_EQ(causeOf([&] { host.Range(sheet, "B2:"); }), Cause::BadArgument);
+    EXPECT_EQ(causeOf([&] { host.Range(sheet, "Sheet2!B2"); }), Cause::BadArgument);
+    const auto log = fakeLog();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Range.Offset(<missing>, 2 (VT_I4))"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Cells.Item(6 (VT_I4), 1 (VT_I4))"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Worksheet.Range(<Range>, <Range>)"), log.end());
+}
+
+TEST_F(WithFakeExcel, ValuesOfEveryKindRoundTrip) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
+    const CellValue values[] = {
+        CellValue::integer(-42),        CellValue::floating(0.1),
+        CellValue::currency(123456),    CellValue::date(45000.75),
+        CellValue::boolean(true),       CellValue::boolean(false),
+        CellValue::text("合并 & 撤销"), CellValue::text(""),
+        CellValue::error(2042),         CellValue(),
+    };
+    for (long i = 0; i < static_cast<long>(std::size(values)); ++i) {
+        const RangeHandle cell = host.Cells(sheet, i + 1, 1);
+        host.setValue(cell, values[i]);
+        const RangeValue back = host.Value(cell);
+        ASSERT_FALSE(back.isArray());
+        EXPECT_TRUE(identical(back.single(), values[i]))
+            << describe(back.single()) << " instead of " << describe(values[i]);
+    }
+    // The block reads as one 1-based array, rows by columns.
+    host.setValue(host.Range(sheet, "C1"), CellValue::text("c1"));
+    host.setValue(host.Range(sheet, "D2"), CellValue::integer(7));
+    const RangeValue block = host.Value(host.Range(sheet, "C1:D3"));
+    ASSERT_TRUE(block.isArray());
+    ASSERT_EQ(block.array().rows(), 3);
+    ASSERT_EQ(block.array().columns(), 2);
+    EXPECT_TRUE(identical(block.at(1, 1), CellValue::text("c1")));
+    EXPECT_TRUE(identical(block.at(2, 2), CellValue::integer(7)));
+    EXPECT_TRUE(block.at(1, 2).isEmpty());
+    EXPECT_TRUE(block.at(3, 1).isEmpty());
+}
+
+TEST_F(WithFakeExcel, CellsEnumerateRowByRowAcrossBatches) {
+    start();
+    ExcelHost::Options options;
+    options.enumBatch = 3;  // several round trips, and a last batch that is not full
+    ExcelHost host(options);
+    HostLink link(host);
+    link.attach();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet1");
+    std::vector<std::string> seen;
+    const CellEnumHandle e = host.enumerateCells(host.Range(sheet, "A1:B4"));
+    while (auto cell = host.nextCell(e)) seen.push_back(host.address(*cell));
+    EXPECT_EQ(seen, (std::vector<std::string>{"$A$1", "$B$1", "$A$2", "$B$2", "$A$3", "$B$3",
+                                              "$A$4", "$B$4"}));
+    EXPECT_FALSE(host.nextCell(e));
+}
+
+TEST_F(WithFakeExcel, CopyPasteMergeAndUnmergeCarryTheirNamedArguments) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const AppHandle app = link.app();
+    const SheetHandle source = host.Sheets(app, "Sheet1");
+    const SheetHandle scratch = host.Sheets(app, "Sheet2");
+    host.Copy(host.Range(source, "A1:A4"));
+    host.Copy(host.Range(source, "A1:A4"), Destination{host.Range(scratch, "A1")});
+    host.DisplayAlerts(app, false);
+    host.Merge(host.Range(scratch, "A1:A2"));
+    host.Copy(host.Range(scratch, "A1:A4"));
+    host.PasteSpecial(host.Range(source, "A1:A4"),
+                      {xlPasteFormats, xlPasteSpecialOperationNone, false, false});
+    // The formats came over, the values stayed.
+    EXPECT_TRUE(identical(host.Value(host.Range(source, "A2")).single(), CellValue::integer(1)));
+    host.UnMerge(host.Range(source, "A1:A4"));
+    EXPECT_EQ(causeOf([&] {
+                  host.PasteSpecial(host.Range(source, "A1"), {-4104, -4142, true, false});
+              }),
+              Cause::BadArgument);
+
+    const auto log = fakeLog();
+    for (const char* line : {
+             "Range.Copy",
+             "Range.Copy Destination:=<Range>",
+             "Range.Merge",
+             "Range.PasteSpecial Paste:=-4122 (VT_I2), Operation:=-4142 (VT_I2), "
+             "SkipBlanks:=False, Transpose:=False",
+             "Range.UnMerge",
+         }) {
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+    }
+}
+
+TEST_F(WithFakeExcel, EveryObjectIsReleasedAtTheEndOfTheRun) {
+    start();
+    ExcelHost host;
+    {
+        HostLink link(host);
+        link.attach();
+        const SheetHandle sheet = host.Sheets(link.app(), "Sheet1");
+        const CellEnumHandle e = host.enumerateCells(host.Range(sheet, "A1:A3"));
+        while (host.nextCell(e)) {
+        }
+        EXPECT_GT(host.heldObjects(), 5u);
+    }
+    EXPECT_EQ(host.heldObjects(), 0u);
+    HostLink next(host);
+    next.attach();
+    EXPECT_EQ(causeOf([&] { host.Name(SheetHandle{3}); }), Cause::NotFound);
+    EXPECT_EQ(causeOf([&] { host.Name(SheetHandle{}); }), Cause::NotFound);
+}
+
+TEST_F(WithFakeExcel, NoWorkbookOpenFailsTheReadsButNotTheAttach) {
+    start({L"--no-workbook"});
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    ASSERT_FALSE(link.empty());
+    EXPECT_EQ(causeOf([&] { host.Activeworkbook(link.app()); }), Cause::NotFound);
+    host.DisplayAlerts(link.app(), true);
+}
+
+TEST_F(WithFakeExcel, KilledMidCommandEndsAsGone) {
+    start();
+    ExcelHost host;
+    {
+        HostLink link(host);
+        link.attach();
+        const SheetHandle sheet = host.Sheets(link.app(), "Sheet1");
+        child_->kill();
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_EQ(causeOf([&] { host.Name(sheet); }), Cause::Gone);
+        EXPECT_EQ(causeOf([&] { host.SheetsCount(link.app()); }), Cause::Gone);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    }  // the run ends and releases references to the dead process without harm
+    HostLink again(host);
+    again.attach();
+    EXPECT_TRUE(again.empty());
+}
+
+TEST_F(WithFakeExcel, BusyThenReadyIsRetried) {
+    start({L"--reject-first", L"4"});
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    EXPECT_EQ(host.Name(host.Activeworkbook(link.app())), "Book1.xlsx");
+}
+
+TEST_F(WithFakeExcel, BusyForLongerThanTheAllowanceFailsAsBusy) {
+    start({L"--reject-first", L"1000000"});
+    ExcelHost::Options options;
+    options.busyAllowance = 500ms;
+    ExcelHost host(options);
+    HostLink link(host);
+    link.attach();
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(causeOf([&] { host.Activeworkbook(link.app()); }), Cause::Busy);
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(took, 500ms);
+    EXPECT_LT(took, 3s);
+}
+
+}  // namespace
+}  // namespace gridmoor

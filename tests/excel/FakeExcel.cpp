@@ -1,0 +1,416 @@
+#include "FakeExcel.h"
+
+#include <limits>
+
+namespace gridmoor::fake {
+
+const CLSID kExcelClassId = {
+    0x00024500, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+namespace {
+
+using com::Variant;
+using Cause = HostError::Cause;
+
+[[noreturn]] void refuse(const std::string& what) {
+    throw HostError(Cause::BadArgument, what);
+}
+
+Variant changed(const VARIANT& v, VARTYPE to, const char* name) {
+    Variant out;
+    if (FAILED(VariantChangeType(out.put(), const_cast<VARIANT*>(&v), 0, to)))
+        refuse(std::string("type mismatch: ") + name);
+    return out;
+}
+
+long longArg(const VARIANT& v, const char* name) {
+    return changed(v, VT_I4, name).get().lVal;
+}
+
+std::int16_t shortArg(const VARIANT& v, const char* name) {
+    return changed(v, VT_I2, name).get().iVal;
+}
+
+bool boolArg(const VARIANT& v, const char* name) {
+    return changed(v, VT_BOOL, name).get().boolVal != VARIANT_FALSE;
+}
+
+std::string textArg(const VARIANT& v, const char* name) {
+    const Variant t = changed(v, VT_BSTR, name);
+    return com::narrow({t.get().bstrVal, SysStringLen(t.get().bstrVal)});
+}
+
+Variant text(const std::string& s) {
+    return Variant::text(com::widen(s));
+}
+
+// Hands a new object to the caller: the VARIANT takes the one reference.
+template <class T>
+Variant objectVariant(com::Ref<T> object) {
+    return Variant::dispatch(object.get());
+}
+
+void noArguments(const Args& a, const char* member) {
+    for (std::size_t i = 0; i < a.count(); ++i)
+        if (a.at(i)) refuse(std::string(member) + ": this fake takes no such argument");
+}
+
+// The model objects share the model, the application handle and the server state.
+struct Context {
+    MemoryHost& model;
+    AppHandle app;
+};
+
+class Object : public AutomationObject {
+public:
+    Object(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, std::string name)
+        : AutomationObject(s, std::move(name)), context_(std::move(c)) {}
+
+protected:
+    MemoryHost& model() const { return context_->model; }
+    AppHandle app() const { return context_->app; }
+    const std::shared_ptr<Context>& context() const { return context_; }
+
+    template <class T, class... A>
+    Variant create(A&&... a) const {
+        return objectVariant(make<T>(sharedState(), context_, std::forward<A>(a)...));
+    }
+
+private:
+    std::shared_ptr<Context> context_;
+};
+
+// An enumerator that asks the model for each next item when it is fetched.
+class LazyEnum final : public IEnumVARIANT {
+public:
+    explicit LazyEnum(std::function<std::optional<Variant>()> next) : next_(std::move(next)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumVARIANT)) {
+            *object = static_cast<IEnumVARIANT*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
+        if (!out) return E_POINTER;
+        ULONG n = 0;
+        try {
+            while (n < count && !done_) {
+                std::optional<Variant> item = next_();
+                if (!item) {
+                    done_ = true;
+                    break;
+                }
+                out[n++] = item->detach();
+            }
+        } catch (const HostError& e) {
+            for (ULONG i = 0; i < n; ++i) VariantClear(&out[i]);
+            if (fetched) *fetched = 0;
+            return scodeFor(e.cause());
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+
+private:
+    std::atomic<ULONG> references_ = 1;
+    std::function<std::optional<Variant>()> next_;
+    bool done_ = false;
+};
+
+Variant enumeration(std::function<std::optional<Variant>()> next) {
+    com::Ref<IUnknown> e = com::Ref<IUnknown>::adopt(new LazyEnum(std::move(next)));
+    Variant v;
+    VARIANT* raw = v.put();
+    raw->vt = VT_UNKNOWN;
+    raw->punkVal = e.detach();
+    return v;
+}
+
+class Worksheet;
+class Range;
+
+// The model handle behind an object argument of this server.
+template <class T>
+auto handleOf(const VARIANT& v, const char* name) {
+    if (v.vt != VT_DISPATCH) refuse(std::string("an object is expected: ") + name);
+    const com::Ref<AutomationObject> own = AutomationObject::of(v.pdispVal);
+    auto* typed = dynamic_cast<T*>(own.get());
+    if (!typed) refuse(std::string("an object of another kind: ") + name);
+    return typed->handle();
+}
+
+class Range final : public Object {
+public:
+    Range(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, RangeHandle h)
+        : Object(s, std::move(c), "Range"), h_(h) {
+        addMember(
+            {L"Address",
+             {L"RowAbsolute", L"ColumnAbsolute", L"ReferenceStyle", L"External", L"RelativeTo"},
+             [this](const Args& a) {
+                 noArguments(a, "Address");
+                 return text(model().address(h_));
+             }});
+        addMember({L"Rows", {}, [this](const Args&) { return create<Count>(h_, true); }});
+        addMember({L"Columns", {}, [this](const Args&) { return create<Count>(h_, false); }});
+        addMember({L"Offset", {L"RowOffset", L"ColumnOffset"}, [this](const Args& a) {
+                       std::optional<long> row;
+                       if (a.at(0)) row = longArg(*a.at(0), "RowOffset");
+                       const long column = a.at(1) ? longArg(*a.at(1), "ColumnOffset") : 0;
+                       return create<Range>(model().offset(h_, row, column));
+                   }});
+        addMember({L"Copy", {L"Destination"}, [this](const Args& a) {
+                       if (a.at(0))
+                           model().Copy(h_, Destination{handleOf<Range>(*a.at(0), "Destination")});
+                       else
+                           model().Copy(h_);
+                       return Variant::boolean(true);
+                   }});
+        addMember({L"PasteSpecial",
+                   {L"Paste", L"Operation", L"SkipBlanks", L"Transpose"},
+                   [this](const Args& a) {
+                       // The object model's defaults: paste all, no operation.
+                       PasteSpecialArgs p{-4104, -4142, false, false};
+                       if (a.at(0)) p.Paste = shortArg(*a.at(0), "Paste");
+                       if (a.at(1)) p.Operation = shortArg(*a.at(1), "Operation");
+                       if (a.at(2)) p.SkipBlanks = boolArg(*a.at(2), "SkipBlanks");
+                       if (a.at(3)) p.Transpose = boolArg(*a.at(3), "Transpose");
+                       model().PasteSpecial(h_, p);
+                       return Variant::boolean(true);
+                   }});
+        addMember({L"Merge", {L"Across"}, [this](const Args& a) {
+                       noArguments(a, "Merge");
+                       model().Merge(h_);
+                       return Variant();
+                   }});
+        addMember({L"UnMerge", {}, [this](const Args&) {
+                       model().UnMerge(h_);
+                       return Variant();
+                   }});
+        addMember({L"Value", {L"RangeValueDataType"}, [this](const Args& a) {
+                       noArguments(a, "Value");
+                       if (a.isPut()) {
+                           model().setValue(h_, com::toCellValue(*a.putValue()));
+                           return Variant();
+                       }
+                       const RangeValue v = model().Value(h_);
+                       return v.isArray() ? com::toVariant(v.array()) : com::toVariant(v.single());
+                   }});
+        addMember({L"_NewEnum", {}, [this](const Args&) {
+                       const CellEnumHandle e = model().enumerateCells(h_);
+                       return enumeration([self = com::Ref<Range>::share(this), e]() {
+                           std::optional<Variant> item;
+                           if (auto cell = self->model().nextCell(e))
+                               item = self->create<Range>(*cell);
+                           return item;
+                       });
+                   }});
+    }
+    RangeHandle handle() const { return h_; }
+
+private:
+    // Rows / Columns of a range: only their Count.
+    class Count final : public Object {
+    public:
+        Count(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, RangeHandle h,
+              bool rows)
+            : Object(s, std::move(c), rows ? "Rows" : "Columns") {
+            addMember({L"Count", {}, [this, h, rows](const Args&) {
+                           return Variant::i4(static_cast<std::int32_t>(
+                               rows ? model().RowsCount(h) : model().ColumnsCount(h)));
+                       }});
+        }
+    };
+
+    RangeHandle h_;
+};
+
+// Worksheet.Cells: only Item(row, column).
+class Cells final : public Object {
+public:
+    Cells(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, SheetHandle sheet)
+        : Object(s, std::move(c), "Cells") {
+        addMember({L"Item", {L"RowIndex", L"ColumnIndex"}, [this, sheet](const Args& a) {
+                       return create<Range>(
+                           model().Cells(sheet, longArg(a.required(0, "RowIndex"), "RowIndex"),
+                                         longArg(a.required(1, "ColumnIndex"), "ColumnIndex")));
+                   }});
+    }
+};
+
+class Worksheet final : public Object {
+public:
+    Worksheet(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, SheetHandle h)
+        : Object(s, std::move(c), "Worksheet"), h_(h) {
+        addMember({L"Name", {}, [this](const Args& a) {
+                       if (a.isPut()) {
+                           model().setName(h_, textArg(*a.putValue(), "Name"));
+                           return Variant();
+                       }
+                       return text(model().Name(h_));
+                   }});
+        addMember({L"Delete", {}, [this](const Args&) {
+                       model().Delete(h_);
+                       return Variant::boolean(true);
+                   }});
+        addMember({L"Select", {L"Replace"}, [this](const Args& a) {
+                       noArguments(a, "Select");
+                       model().Select(h_);
+                       return Variant();
+                   }});
+        addMember({L"Range", {L"Cell1", L"Cell2"}, [this](const Args& a) {
+                       const VARIANT& first = a.required(0, "Cell1");
+                       if (!a.at(1))
+                           return create<Range>(model().Range(h_, textArg(first, "Cell1")));
+                       return create<Range>(model().Range(h_, handleOf<Range>(first, "Cell1"),
+                                                          handleOf<Range>(*a.at(1), "Cell2")));
+                   }});
+        addMember({L"Cells", {}, [this](const Args&) { return create<Cells>(h_); }});
+    }
+    SheetHandle handle() const { return h_; }
+
+private:
+    SheetHandle h_;
+};
+
+class Workbook final : public Object {
+public:
+    Workbook(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, WorkbookHandle h)
+        : Object(s, std::move(c), "Workbook") {
+        addMember({L"Name", {}, [this, h](const Args&) { return text(model().Name(h)); }});
+        addMember({L"ActiveSheet", {}, [this, h](const Args&) {
+                       return create<Worksheet>(model().ActiveSheet(h));
+                   }});
+    }
+};
+
+class Sheets final : public Object {
+public:
+    Sheets(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c)
+        : Object(s, std::move(c), "Sheets") {
+        addMember({L"Item", {L"Index"}, [this](const Args& a) {
+                       const VARIANT& index = a.required(0, "Index");
+                       if (index.vt == VT_BSTR)
+                           return create<Worksheet>(model().Sheets(app(), textArg(index, "Index")));
+                       return create<Worksheet>(model().Sheets(app(), longArg(index, "Index")));
+                   }});
+        addMember({L"Count", {}, [this](const Args&) {
+                       return Variant::i4(static_cast<std::int32_t>(model().SheetsCount(app())));
+                   }});
+        addMember({L"Add", {L"Before", L"After", L"Count", L"Type"}, [this](const Args& a) {
+                       if (a.at(0) || a.at(2) || a.at(3))
+                           refuse("Sheets.Add: this fake takes only After");
+                       const SheetHandle after =
+                           handleOf<Worksheet>(a.required(1, "After"), "After");
+                       return create<Worksheet>(model().SheetsAdd(app(), After{after}));
+                   }});
+    }
+};
+
+class Worksheets final : public Object {
+public:
+    Worksheets(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c)
+        : Object(s, std::move(c), "Worksheets") {
+        addMember({L"_NewEnum", {}, [this](const Args&) {
+                       const SheetEnumHandle e = model().worksheets(app());
+                       return enumeration([self = com::Ref<Worksheets>::share(this), e]() {
+                           std::optional<Variant> item;
+                           if (auto sheet = self->model().nextWorksheet(e))
+                               item = self->create<Worksheet>(*sheet);
+                           return item;
+                       });
+                   }});
+    }
+};
+
+class Application final : public Object {
+public:
+    Application(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c)
+        : Object(s, std::move(c), "Application") {
+        addMember({L"ActiveWorkbook", {}, [this](const Args&) {
+                       return create<Workbook>(model().Activeworkbook(app()));
+                   }});
+        addMember({L"Worksheets", {}, [this](const Args&) { return create<Worksheets>(); }});
+        addMember({L"Sheets", {}, [this](const Args&) { return create<Sheets>(); }});
+        addMember({L"DisplayAlerts", {}, [this](const Args& a) {
+                       if (!a.isPut()) return Variant::boolean(model().displayAlerts());
+                       model().DisplayAlerts(app(), boolArg(*a.putValue(), "DisplayAlerts"));
+                       return Variant();
+                   }});
+        addMember({L"ScreenUpdating", {}, [this](const Args& a) {
+                       if (!a.isPut()) return Variant::boolean(model().screenUpdating());
+                       model().ScreenUpdating(app(), boolArg(*a.putValue(), "ScreenUpdating"));
+                       return Variant();
+                   }});
+        addMember({L"Calculation", {}, [this](const Args& a) {
+                       if (!a.isPut()) return Variant::i4(model().calculation());
+                       model().Calculation(app(), shortArg(*a.putValue(), "Calculation"));
+                       return Variant();
+                   }});
+    }
+};
+
+}  // namespace
+
+FakeExcel::FakeExcel(MemoryHost& model) : state_(std::make_shared<ServerState>()), model_(model) {
+    model_.beginRun();
+    const std::optional<AppHandle> app = model_.attach(kApplicationClass);
+    if (!app) throw std::runtime_error("the model is not running");
+    auto context = std::make_shared<Context>(Context{model_, *app});
+    application_ = com::Ref<IDispatch>::adopt(make<Application>(state_, context).detach());
+}
+
+FakeExcel::~FakeExcel() {
+    revoke();
+    // Clients that still hold objects get disconnected rather than kept on a dead model.
+    if (application_) CoDisconnectObject(application_.get(), 0);
+    application_.reset();
+    model_.endRun(RunEnd::Completed);
+}
+
+void FakeExcel::registerRunning() {
+    if (registered_) return;
+    com::check(
+        RegisterActiveObject(application_.get(), kExcelClassId, ACTIVEOBJECT_STRONG, &cookie_),
+        "registering the fake Excel");
+    registered_ = true;
+}
+
+void FakeExcel::revoke() noexcept {
+    if (!registered_) return;
+    RevokeActiveObject(cookie_, nullptr);
+    registered_ = false;
+}
+
+const std::vector<std::string>& FakeExcel::log() const {
+    return state_->log;
+}
+void FakeExcel::clearLog() {
+    state_->log.clear();
+}
+void FakeExcel::onLog(std::function<void(const std::string&)> sink) {
+    state_->onLog = std::move(sink);
+}
+void FakeExcel::rejectNextCalls(long n) {
+    state_->rejectCalls = n;
+}
+long FakeExcel::liveObjects() const {
+    return state_->liveObjects;
+}
+
+}  // namespace gridmoor::fake

@@ -1,0 +1,69 @@
+// FakeExcel: serves an in-memory workbook model (MemoryHost) as Excel's automation object
+// model through IDispatch, registered in the Running Object Table under Excel's class id,
+// so that a tool in another process attaches to it with GetActiveObject as it would to
+// Excel. For tests only; it stands in for Excel where none is installed.
+//
+// Each automation call becomes the one MemoryHost call the object model names (Sheets.Add
+// After:=s is SheetsAdd(app, After{s}), Range.Rows.Count is RowsCount, ...), so the
+// model's own call log reads the same as when the commands drive it directly. Getting a
+// collection (Application.Sheets, Worksheet.Cells, Range.Rows) is no model call.
+//
+// Members: Application: ActiveWorkbook, Worksheets, Sheets, DisplayAlerts, ScreenUpdating,
+// Calculation. Workbook: Name, ActiveSheet. Sheets: Item, Count, Add. Worksheets: _NewEnum.
+// Worksheet: Name, Delete, Select, Range, Cells. Cells: Item. Range: Address, Rows,
+// Columns, Offset, Copy, PasteSpecial, Merge, UnMerge, Value, _NewEnum. Rows/Columns:
+// Count. Arguments Excel has that the commands never pass are refused with BadArgument.
+//
+// The model is served on the thread that creates the fake, which must be a
+// single-threaded apartment that pumps messages while clients call.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Automation.h"
+#include "host/memory/MemoryHost.h"
+
+namespace gridmoor::fake {
+
+// Excel's class id, {00024500-0000-0000-C000-000000000046}.
+extern const CLSID kExcelClassId;
+
+class FakeExcel {
+public:
+    // Serves `model`, which must outlive the fake. Opens one run on the model that lasts
+    // as long as the fake, so the handles behind the served objects stay valid.
+    explicit FakeExcel(MemoryHost& model);
+    ~FakeExcel();
+    FakeExcel(const FakeExcel&) = delete;
+    FakeExcel& operator=(const FakeExcel&) = delete;
+
+    // Registers the application object as the running Excel / withdraws it.
+    void registerRunning();
+    void revoke() noexcept;
+
+    // Every automation call received, in order, as one line each:
+    //   Sheets.Add After:=<Worksheet 'Sheet2'>
+    //   Application.Calculation = 1 (VT_I2)
+    //   Range.PasteSpecial Paste:=-4122 (VT_I2), Operation:=-4142 (VT_I2), ...
+    const std::vector<std::string>& log() const;
+    void clearLog();
+    // Also tells `sink` of every line as it is logged (a file, the console).
+    void onLog(std::function<void(const std::string&)> sink);
+    // Rejects the next `n` calls as busy (RPC_E_CALL_REJECTED), as Excel does while a
+    // cell is being edited.
+    void rejectNextCalls(long n);
+    // Objects of the model that are alive (held by a client or by the fake itself).
+    long liveObjects() const;
+
+private:
+    std::shared_ptr<ServerState> state_;
+    MemoryHost& model_;
+    com::Ref<IDispatch> application_;
+    DWORD cookie_ = 0;
+    bool registered_ = false;
+};
+
+}  // namespace gridmoor::fake
