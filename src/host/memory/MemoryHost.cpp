@@ -526,6 +526,50 @@ struct MemoryHost::State {
         return b;
     }
 
+    // The block Copy takes from a range. Several areas are copied as the application does
+    // it: only when they all span the same rows (put side by side, left to right) or the
+    // same columns (stacked, top to bottom) without overlapping; the gaps between them
+    // close up.
+    Block snapshotRange(const Sheet& s, std::vector<A1Area> areas) const {
+        if (areas.size() == 1) return snapshot(s, areas.front());
+        const A1Area& f = areas.front();
+        const bool sameRows = std::all_of(areas.begin(), areas.end(), [&](const A1Area& a) {
+            return a.top == f.top && a.bottom == f.bottom;
+        });
+        const bool sameColumns = std::all_of(areas.begin(), areas.end(), [&](const A1Area& a) {
+            return a.left == f.left && a.right == f.right;
+        });
+        if (!sameRows && !sameColumns)
+            raise(Cause::BadArgument,
+                  "Copy cannot be used on several areas that share neither their rows nor "
+                  "their columns");
+        std::sort(areas.begin(), areas.end(), [&](const A1Area& a, const A1Area& b) {
+            return sameRows ? a.left < b.left : a.top < b.top;
+        });
+        for (std::size_t i = 1; i < areas.size(); ++i)
+            if (areas[i].meets(areas[i - 1]))
+                raise(Cause::BadArgument, "Copy cannot be used on overlapping areas");
+        Block b;
+        b.rows = sameRows ? static_cast<std::int32_t>(f.rows()) : 0;
+        b.columns = sameRows ? 0 : static_cast<std::int32_t>(f.columns());
+        for (const A1Area& a : areas) {
+            Block part = snapshot(s, a);
+            const std::int32_t down = sameRows ? 0 : b.rows;
+            const std::int32_t across = sameRows ? b.columns : 0;
+            for (auto& e : part.cells)
+                b.cells.push_back({e.row + down, e.column + across, std::move(e.cell)});
+            for (const A1Area& m : part.merged)
+                b.merged.push_back(
+                    {m.top + down, m.left + across, m.bottom + down, m.right + across});
+            if (sameRows)
+                b.columns += part.columns;
+            else
+                b.rows += part.rows;
+        }
+        b.source = s.name + "!" + A1Address(areas).absolute();
+        return b;
+    }
+
     static A1Area placed(const A1Area& relative, std::int32_t top, std::int32_t left) {
         return {relative.top + top - 1, relative.left + left - 1, relative.bottom + top - 1,
                 relative.right + left - 1};
@@ -574,57 +618,65 @@ struct MemoryHost::State {
 
     // Merges one area as the application does; see the header.
     void mergeArea(Sheet& s, const A1Area& area) {
+        // Grow to the union with every merged area met, until stable. When the union of
+        // the rectangle and the areas met is itself a rectangle, no further area can meet
+        // it (areas are disjoint), so the common case needs one lookup only.
         A1Area r = area;
-        std::vector<std::uint32_t> met;
+        std::vector<std::uint32_t> met = s.merges.meeting(r);
         for (;;) {
-            met = s.merges.meeting(r);
             A1Area grown = r;
-            for (std::uint32_t id : met) grown = grown.spanWith(s.merges.get(id).area);
+            std::int64_t unionCells = r.cells();
+            for (std::uint32_t id : met) {
+                const A1Area& m = s.merges.get(id).area;
+                grown = grown.spanWith(m);
+                unionCells += m.cells() - overlap(m, r).cells();
+            }
             if (grown == r) break;
             r = grown;
+            if (unionCells == grown.cells()) break;
+            met = s.merges.meeting(r);
         }
         if (r.isCell()) return;
 
-        // The non-empty cells of the union. Cells covered by a merged area known to hold
-        // nothing but its top-left value are skipped, so growing a long merged area by
-        // one cell does not read the whole area again.
+        // The non-empty cells of the union: those of the given area outside the areas
+        // met, those of each area met (only the top-left one when the area is known to
+        // hold nothing else, so growing a long merged area does not read it again), and
+        // those of any cell the union added beyond both.
         struct Pos {
             std::int32_t row;
             std::int32_t column;
         };
         std::vector<Pos> filled;
-        struct Skip {
-            std::int32_t from;
-            std::int32_t to;
-        };
-        std::vector<Skip> skips;
-        const auto scan = [&](std::int32_t column, std::int32_t from, std::int32_t to) {
-            if (from > to) return;
+        const auto scanOutsideMerges = [&](const A1Area& rect, const A1Area* skip) {
             std::as_const(s.cells).forEachStored(
-                A1Area{from, column, to, column},
-                [&](std::int32_t row, std::int32_t c, const StoredCell& cell) {
-                    if (!cell.value.isEmpty()) filled.push_back({row, c});
+                rect, [&](std::int32_t row, std::int32_t column, const StoredCell& cell) {
+                    if (cell.value.isEmpty()) return;
+                    if (skip && skip->contains(row, column)) return;
+                    if (s.merges.at(row, column)) return;
+                    filled.push_back({row, column});
                 });
         };
-        for (std::int32_t c = r.left; c <= r.right; ++c) {
-            skips.clear();
-            s.merges.forEachStartingIn(c, r.top, r.bottom, [&](const MergedArea& m) {
-                if (!m.coveredClean) return;
-                const std::int32_t from = c == m.area.left ? m.area.top + 1 : m.area.top;
-                if (from <= m.area.bottom) skips.push_back({from, m.area.bottom});
-            });
-            std::int32_t row = r.top;
-            for (const Skip& k : skips) {
-                scan(c, row, k.from - 1);
-                row = k.to + 1;
+        scanOutsideMerges(area, nullptr);
+        std::int64_t covered = area.cells();
+        for (std::uint32_t id : met) {
+            const MergedArea& m = s.merges.get(id);
+            covered += m.area.cells() - overlap(m.area, area).cells();
+            if (m.coveredClean) {
+                const StoredCell* c = s.cells.find(m.area.top, m.area.left);
+                if (c && !c->value.isEmpty()) filled.push_back({m.area.top, m.area.left});
+                continue;
             }
-            scan(c, row, r.bottom);
+            std::as_const(s.cells).forEachStored(
+                m.area, [&](std::int32_t row, std::int32_t column, const StoredCell& cell) {
+                    if (!cell.value.isEmpty()) filled.push_back({row, column});
+                });
         }
+        if (covered != r.cells()) scanOutsideMerges(r, &area);
 
         if (!filled.empty()) {
             const Pos first =
-                *std::min_element(filled.begin(), filled.end(), [](const Pos& a, const Pos& b) {
-                    return a.row != b.row ? a.row < b.row : a.column < b.column;
+                *std::min_element(filled.begin(), filled.end(), [](const Pos& x, const Pos& y) {
+                    return x.row != y.row ? x.row < y.row : x.column < y.column;
                 });
             if (filled.size() >= 2 && alerts)
                 prompts.push_back("Merge " + s.name + "!" + absoluteAddress(r));
@@ -634,6 +686,13 @@ struct MemoryHost::State {
         }
         for (std::uint32_t id : met) s.merges.remove(id);
         s.merges.add(r, true);
+    }
+
+    // The cells two areas share (an invalid area with no cells when they share none).
+    static A1Area overlap(const A1Area& a, const A1Area& b) {
+        const A1Area i{std::max(a.top, b.top), std::max(a.left, b.left),
+                       std::min(a.bottom, b.bottom), std::min(a.right, b.right)};
+        return i.top <= i.bottom && i.left <= i.right ? i : A1Area{1, 1, 0, 0};
     }
 
     static void writeCellValue(Sheet& s, std::int32_t row, std::int32_t column, CellValue v) {
@@ -1031,9 +1090,7 @@ void MemoryHost::Copy(RangeHandle range) {
         [&] {
             const RangeObj& r = s_->rangeOf(range);
             const Sheet& s = s_->sheetOfRange(r);
-            if (r.extra != 0)
-                raise(Cause::BadArgument, "Copy cannot be used on a range of several areas");
-            s_->clipboard = s_->snapshot(s, r.first);
+            s_->clipboard = s_->snapshotRange(s, s_->areasOf(r));
         });
 }
 
@@ -1049,15 +1106,15 @@ void MemoryHost::Copy(RangeHandle range, Destination destination) {
             const RangeObj dst = s_->rangeOf(destination.range);
             const Sheet& from = s_->sheetOfRange(src);
             Sheet& to = s_->sheetOfRange(dst);
-            if (src.extra != 0)
-                raise(Cause::BadArgument, "Copy cannot be used on a range of several areas");
+            if (dst.extra != 0)
+                raise(Cause::BadArgument, "cannot copy onto a range of several areas");
             State::requireUnprotected(to, "Copy");
+            const Block block = s_->snapshotRange(from, s_->areasOf(src));
             const A1Area place{dst.first.top, dst.first.left,
-                               static_cast<std::int32_t>(dst.first.top + src.first.rows() - 1),
-                               static_cast<std::int32_t>(dst.first.left + src.first.columns() - 1)};
+                               static_cast<std::int32_t>(dst.first.top + block.rows - 1),
+                               static_cast<std::int32_t>(dst.first.left + block.columns - 1)};
             if (!place.valid())
                 raise(Cause::BadArgument, "the copy would reach beyond the sheet's edge");
-            const Block block = s_->snapshot(from, src.first);
             State::putBlock(to, block, place.top, place.left);
         });
 }

@@ -5,21 +5,40 @@
 
 namespace gridmoor::memory {
 
+namespace {
+
+// Appends the ids of a line's intervals that meet [from, to]. The intervals are disjoint,
+// so walking back from the last one starting at or before `to`, their ends decrease too.
+template <class EndOf>
+void collect(const std::map<std::int32_t, std::uint32_t>& line, std::int32_t from, std::int32_t to,
+             EndOf endOf, std::vector<std::uint32_t>& out) {
+    auto it = line.upper_bound(to);
+    while (it != line.begin()) {
+        --it;
+        if (endOf(it->second) < from) break;
+        out.push_back(it->second);
+    }
+}
+
+}  // namespace
+
 std::vector<std::uint32_t> MergeIndex::meeting(const A1Area& area) const {
     std::vector<std::uint32_t> ids;
     if (areas_.empty()) return ids;
-    const auto last =
-        std::min<std::int64_t>(area.right, static_cast<std::int64_t>(byColumn_.size()));
-    for (std::int32_t c = area.left; c <= last; ++c) {
-        const auto& col = byColumn_[static_cast<std::size_t>(c - 1)];
-        // Areas in one column are disjoint row intervals: walking back from the last one
-        // that starts at or above area.bottom, their bottoms decrease as well.
-        auto it = col.upper_bound(area.bottom);
-        while (it != col.begin()) {
-            --it;
-            if (areas_.at(it->second).area.bottom < area.top) break;
-            ids.push_back(it->second);
-        }
+    if (listedByColumn_ > 0) {
+        const auto last =
+            std::min<std::int64_t>(area.right, static_cast<std::int64_t>(byColumn_.size()));
+        const auto bottomOf = [&](std::uint32_t id) { return areas_.at(id).area.bottom; };
+        for (std::int32_t c = area.left; c <= last; ++c)
+            collect(byColumn_[static_cast<std::size_t>(c - 1)], area.top, area.bottom, bottomOf,
+                    ids);
+    }
+    if (listedByRow_ > 0) {
+        const auto last =
+            std::min<std::int64_t>(area.bottom, static_cast<std::int64_t>(byRow_.size()));
+        const auto rightOf = [&](std::uint32_t id) { return areas_.at(id).area.right; };
+        for (std::int32_t r = area.top; r <= last; ++r)
+            collect(byRow_[static_cast<std::size_t>(r - 1)], area.left, area.right, rightOf, ids);
     }
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
@@ -27,21 +46,42 @@ std::vector<std::uint32_t> MergeIndex::meeting(const A1Area& area) const {
 }
 
 const MergedArea* MergeIndex::at(std::int32_t row, std::int32_t column) const {
-    if (column < 1 || static_cast<std::size_t>(column) > byColumn_.size()) return nullptr;
-    const auto& col = byColumn_[static_cast<std::size_t>(column - 1)];
-    auto it = col.upper_bound(row);
-    if (it == col.begin()) return nullptr;
-    const MergedArea& m = areas_.at(std::prev(it)->second);
-    return m.area.bottom >= row ? &m : nullptr;
+    if (listedByColumn_ > 0 && column >= 1 &&
+        static_cast<std::size_t>(column) <= byColumn_.size()) {
+        const Line& line = byColumn_[static_cast<std::size_t>(column - 1)];
+        auto it = line.upper_bound(row);
+        if (it != line.begin()) {
+            const MergedArea& m = areas_.at(std::prev(it)->second);
+            if (m.area.bottom >= row) return &m;
+        }
+    }
+    if (listedByRow_ > 0 && row >= 1 && static_cast<std::size_t>(row) <= byRow_.size()) {
+        const Line& line = byRow_[static_cast<std::size_t>(row - 1)];
+        auto it = line.upper_bound(column);
+        if (it != line.begin()) {
+            const MergedArea& m = areas_.at(std::prev(it)->second);
+            if (m.area.right >= column) return &m;
+        }
+    }
+    return nullptr;
 }
 
 std::uint32_t MergeIndex::add(const A1Area& area, bool coveredClean) {
     const std::uint32_t id = nextId_++;
     areas_.emplace(id, MergedArea{area, coveredClean});
-    if (byColumn_.size() < static_cast<std::size_t>(area.right))
-        byColumn_.resize(static_cast<std::size_t>(area.right));
-    for (std::int32_t c = area.left; c <= area.right; ++c)
-        byColumn_[static_cast<std::size_t>(c - 1)].emplace(area.top, id);
+    if (listedByRows(area)) {
+        if (byRow_.size() < static_cast<std::size_t>(area.bottom))
+            byRow_.resize(static_cast<std::size_t>(area.bottom));
+        for (std::int32_t r = area.top; r <= area.bottom; ++r)
+            byRow_[static_cast<std::size_t>(r - 1)].emplace(area.left, id);
+        ++listedByRow_;
+    } else {
+        if (byColumn_.size() < static_cast<std::size_t>(area.right))
+            byColumn_.resize(static_cast<std::size_t>(area.right));
+        for (std::int32_t c = area.left; c <= area.right; ++c)
+            byColumn_[static_cast<std::size_t>(c - 1)].emplace(area.top, id);
+        ++listedByColumn_;
+    }
     return id;
 }
 
@@ -49,8 +89,15 @@ void MergeIndex::remove(std::uint32_t id) {
     const auto it = areas_.find(id);
     if (it == areas_.end()) return;
     const A1Area area = it->second.area;
-    for (std::int32_t c = area.left; c <= area.right; ++c)
-        byColumn_[static_cast<std::size_t>(c - 1)].erase(area.top);
+    if (listedByRows(area)) {
+        for (std::int32_t r = area.top; r <= area.bottom; ++r)
+            byRow_[static_cast<std::size_t>(r - 1)].erase(area.left);
+        --listedByRow_;
+    } else {
+        for (std::int32_t c = area.left; c <= area.right; ++c)
+            byColumn_[static_cast<std::size_t>(c - 1)].erase(area.top);
+        --listedByColumn_;
+    }
     areas_.erase(it);
 }
 

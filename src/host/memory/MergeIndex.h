@@ -1,8 +1,11 @@
 // MergeIndex: the merged areas of one sheet of the in-memory host.
 //
-// Merged areas never overlap. Each column keeps the areas that cover it keyed by their top
-// row, so the areas meeting a rectangle are found in O(columns of the rectangle x log n +
-// areas found), and adding or removing an area costs O(its columns x log n).
+// Merged areas never overlap. An area no wider than it is tall is listed in the index of
+// every column it covers, keyed by its top row; a wider one in the index of every row it
+// covers, keyed by its left column. Within one column (row) index the listed areas are
+// disjoint intervals, so the areas meeting a rectangle are found in O((its columns + its
+// rows) x log n + areas found), and adding or removing an area costs O(min(width, height)
+// x log n): growing a long strip of merged cells by one cell stays cheap either way.
 #pragma once
 
 #include <cstdint>
@@ -38,24 +41,19 @@ public:
     std::uint32_t add(const A1Area& area, bool coveredClean);
     void remove(std::uint32_t id);
 
-    // Calls f(const MergedArea&) for each area that covers `column` and whose top row lies
-    // in [fromRow, toRow], top to bottom.
-    template <class F>
-    void forEachStartingIn(std::int32_t column, std::int32_t fromRow, std::int32_t toRow,
-                           F&& f) const {
-        if (column < 1 || static_cast<std::size_t>(column) > byColumn_.size()) return;
-        const auto& col = byColumn_[static_cast<std::size_t>(column - 1)];
-        for (auto it = col.lower_bound(fromRow); it != col.end() && it->first <= toRow; ++it)
-            f(areas_.at(it->second));
-    }
-
     // Every area, in reading order of their top-left cells.
     std::vector<A1Area> all() const;
 
 private:
+    using Line = std::map<std::int32_t, std::uint32_t>;  // start -> id, disjoint intervals
+    static bool listedByRows(const A1Area& a) noexcept { return a.columns() > a.rows(); }
+
     std::unordered_map<std::uint32_t, MergedArea> areas_;
     std::uint32_t nextId_ = 1;
-    std::vector<std::map<std::int32_t, std::uint32_t>> byColumn_;  // index column - 1
+    std::vector<Line> byColumn_;  // index column - 1: areas listed by column, keyed by top
+    std::vector<Line> byRow_;     // index row - 1: areas listed by row, keyed by left
+    std::size_t listedByColumn_ = 0;
+    std::size_t listedByRow_ = 0;
 };
 
 }  // namespace gridmoor::memory
