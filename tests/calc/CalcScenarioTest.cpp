@@ -1,0 +1,444 @@
+// The two range commands, run by the engine against a real Calc: the worked examples and the
+// edge cases a real application can show. Each scenario describes a workbook, the address
+// typed and what must hold afterwards: the message, every merged area, the sheet list, the
+// active sheet, and the value and kind of every cell of the region (unchanged unless listed).
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CalcFixture.h"
+#include "host/Texts.h"
+#include "host/calc/CalcAddress.h"
+#include "merge/CommandView.h"
+#include "merge/SmartMerge.h"
+#include "merge/UnmergeFill.h"
+
+namespace gridmoor::calctest {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Cells = std::map<std::string, std::string>;  // A1 -> content as typed ("=1/0", "'1")
+
+class RecordingView : public CommandView {
+public:
+    explicit RecordingView(std::string text) : text_(std::move(text)) {}
+    std::string Text1() const override { return text_; }
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    Strings messages;
+
+private:
+    std::string text_;
+};
+
+enum class Command { SmartMerge, UnmergeFill };
+
+struct Scenario {
+    const char* name;
+    Command command;
+    std::string typed;
+    Cells cells;                // on Sheet1
+    Strings merged;             // merged areas on Sheet1 before
+    Strings extraSheets;        // sheets after Sheet1
+    bool protectSheet = false;  // Sheet1
+    bool protectStructure = false;
+    std::string message;  // the one message, or its beginning when prefixOnly
+    bool prefixOnly = false;
+    Strings mergedAfter;
+    Cells changed;        // cells whose content differs afterwards
+    Strings sheetsAfter;  // empty: Sheet1 and extraSheets minus any scratch sheet
+};
+
+constexpr const char* kRegion = "A1:H12";
+
+std::string contentOf(calc::CalcProbe& probe, long row, long col) {
+    return probe.formula("Sheet1", calc::columnLetters(col) + std::to_string(row));
+}
+
+// describe() of the value and kind of every cell of the region, through the host.
+Strings valuesOf(CalcHost& host) {
+    HostLink link(host);
+    link.attach();
+    Strings out;
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet1");
+    const RangeValue v = host.Value(host.Range(sheet, kRegion));
+    for (long r = 1; r <= v.array().rows(); ++r) {
+        for (long c = 1; c <= v.array().columns(); ++c) {
+            const CellValue& cell = v.at(r, c);
+            out.push_back(calc::columnLetters(c) + std::to_string(r) + "=" + describe(cell) + "/" +
+                          std::to_string(static_cast<int>(cell.kind())) + "." +
+                          std::to_string(static_cast<int>(cell.numberKind())));
+        }
+    }
+    return out;
+}
+
+class CalcScenarioTest : public CalcTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(CalcScenarioTest, CommandHasExactlyItsEffect) {
+    const Scenario& s = GetParam();
+    for (const auto& [at, content] : s.cells) probe().enter("Sheet1", at, content);
+    for (const auto& m : s.merged) probe().merge("Sheet1", m);
+    for (const auto& name : s.extraSheets) probe().addSheet(name);
+    const Strings before = valuesOf(host());
+    Cells expectedContent;
+    for (long r = 1; r <= 12; ++r) {
+        for (long c = 1; c <= 8; ++c) {
+            expectedContent[calc::columnLetters(c) + std::to_string(r)] = contentOf(probe(), r, c);
+        }
+    }
+    if (s.protectSheet) probe().protectSheet("Sheet1", true);
+    if (s.protectStructure) probe().protectStructure(true);
+
+    RecordingView view(s.typed);
+    if (s.command == Command::SmartMerge) {
+        Command3_Click(host(), view);
+    } else {
+        Command4_Click(host(), view);
+    }
+
+    ASSERT_EQ(view.messages.size(), 1u);
+    if (s.prefixOnly) {
+        EXPECT_EQ(view.messages[0].rfind(s.message, 0), 0u) << view.messages[0];
+    } else {
+        EXPECT_EQ(view.messages[0], s.message);
+    }
+    EXPECT_EQ(probe().mergedAreas("Sheet1"), s.mergedAfter);
+    Strings sheetsAfter = s.sheetsAfter;
+    if (sheetsAfter.empty()) {
+        sheetsAfter.push_back("Sheet1");
+        for (const auto& n : s.extraSheets) {
+            if (n != texts::kScratchSheetName) sheetsAfter.push_back(n);
+        }
+    }
+    EXPECT_EQ(probe().sheetNames(), sheetsAfter);
+    EXPECT_EQ(probe().activeSheet(), "Sheet1");
+    for (const auto& [at, content] : s.changed) expectedContent[at] = content;
+    for (long r = 1; r <= 12; ++r) {
+        for (long c = 1; c <= 8; ++c) {
+            const std::string at = calc::columnLetters(c) + std::to_string(r);
+            EXPECT_EQ(contentOf(probe(), r, c), expectedContent[at]) << at;
+        }
+    }
+    if (s.changed.empty()) {
+        if (s.protectSheet) probe().protectSheet("Sheet1", false);
+        EXPECT_EQ(valuesOf(host()), before);
+    }
+}
+
+const std::string kDone(texts::kMergeDone);
+const std::string kUnDone(texts::kUnmergeDone);
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CalcScenarioTest,
+    ::testing::Values(
+        Scenario{"verticalWorkedExample",
+                 Command::SmartMerge,
+                 "B2:B8",
+                 {{"B2", "a"},
+                  {"B3", "a"},
+                  {"B4", "b"},
+                  {"B5", "b"},
+                  {"B6", "b"},
+                  {"B7", "c"},
+                  {"B8", "c"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
+                 {},
+                 {}},
+        Scenario{"horizontalWorkedExample",
+                 Command::SmartMerge,
+                 "A3:F3",
+                 {{"A3", "x"}, {"B3", "x"}, {"C3", "x"}, {"D3", "y"}, {"E3", "z"}, {"F3", "z"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {"$A$3:$C$3", "$E$3:$F$3"},
+                 {},
+                 {}},
+        Scenario{"allEqualIsOneArea",
+                 Command::SmartMerge,
+                 "B2:B5",
+                 {{"B2", "7"}, {"B3", "7"}, {"B4", "7"}, {"B5", "7"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {"$B$2:$B$5"},
+                 {},
+                 {}},
+        Scenario{"noEqualNeighbours",
+                 Command::SmartMerge,
+                 "B2:B4",
+                 {{"B2", "1"}, {"B3", "2"}, {"B4", "1"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {},
+                 {},
+                 {}},
+        Scenario{"zeroBlankEmptyTextIsOneRun",
+                 Command::SmartMerge,
+                 "B2:B4",
+                 {{"B2", "0"}, {"B4", "=\"\""}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {"$B$2:$B$4"},
+                 {},
+                 {}},
+        Scenario{"numberAndTextOneNotJoined",
+                 Command::SmartMerge,
+                 "C1:C4",
+                 {{"C1", "1"}, {"C2", "'1"}, {"C3", "a"}, {"C4", "A"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {},
+                 {},
+                 {}},
+        Scenario{"errorJoinsBothNeighbours",
+                 Command::SmartMerge,
+                 "B2:B4",
+                 {{"B2", "1"}, {"B3", "=1/0"}, {"B4", "2"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {"$B$2:$B$4"},
+                 {},
+                 {}},
+        Scenario{"existingAreaGrows",
+                 Command::SmartMerge,
+                 "B2:B6",
+                 {{"B2", "a"}, {"B3", "a"}, {"B5", "a"}, {"B6", "b"}},
+                 {"B3:B4"},
+                 {},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {"$B$2:$B$4"},
+                 {},
+                 {}},
+        Scenario{"staleScratchSheetIsPurged",
+                 Command::SmartMerge,
+                 "B2:B3",
+                 {{"B2", "a"}, {"B3", "a"}},
+                 {},
+                 {"合并临时单元格"},
+                 false,
+                 false,
+                 kDone,
+                 false,
+                 {"$B$2:$B$3"},
+                 {},
+                 {"Sheet1"}},
+        Scenario{"emptyAddress",
+                 Command::SmartMerge,
+                 "",
+                 {{"B2", "a"}, {"B3", "a"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 std::string(texts::kMergeBadAddress),
+                 false,
+                 {},
+                 {},
+                 {}},
+        Scenario{"addressWithoutColon",
+                 Command::SmartMerge,
+                 "B2",
+                 {{"B2", "a"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 std::string(texts::kMergeBadAddress),
+                 false,
+                 {},
+                 {},
+                 {}},
+        Scenario{"protectedStructure",
+                 Command::SmartMerge,
+                 "B2:B3",
+                 {{"B2", "a"}, {"B3", "a"}},
+                 {},
+                 {"Two"},
+                 false,
+                 true,
+                 std::string(texts::kScratchNotCreated),
+                 false,
+                 {},
+                 {},
+                 {}},
+        Scenario{"protectedSheetChangesNothing",
+                 Command::SmartMerge,
+                 "B2:B3",
+                 {{"B2", "a"}, {"B3", "a"}},
+                 {},
+                 {},
+                 true,
+                 false,
+                 std::string(texts::kMergeNothing),
+                 true,
+                 {},
+                 {},
+                 {}},
+        Scenario{"unmergeColumnOfTwoAreas",
+                 Command::UnmergeFill,
+                 "A1:A6",
+                 {{"A1", "x"}, {"A4", "y"}},
+                 {"A1:A3", "A4:A6"},
+                 {},
+                 false,
+                 false,
+                 kUnDone,
+                 false,
+                 {},
+                 {{"A2", "x"}, {"A3", "x"}, {"A5", "y"}, {"A6", "y"}},
+                 {}},
+        Scenario{"unmergeRow",
+                 Command::UnmergeFill,
+                 "A2:D2",
+                 {{"A2", "p"}, {"C2", "q"}},
+                 {"A2:B2", "C2:D2"},
+                 {},
+                 false,
+                 false,
+                 kUnDone,
+                 false,
+                 {},
+                 {{"B2", "p"}, {"D2", "q"}},
+                 {}},
+        Scenario{"fillBlanksWithoutMerges",
+                 Command::UnmergeFill,
+                 "A1:A4",
+                 {{"A1", "x"}, {"A4", "y"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kUnDone,
+                 false,
+                 {},
+                 {{"A2", "x"}, {"A3", "x"}},
+                 {}},
+        Scenario{"leadingBlanksStayBlank",
+                 Command::UnmergeFill,
+                 "A1:A4",
+                 {{"A3", "x"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kUnDone,
+                 false,
+                 {},
+                 {{"A4", "x"}},
+                 {}},
+        Scenario{"zeroAndFalsePassOn",
+                 Command::UnmergeFill,
+                 "A1:A2",
+                 {{"A1", "0"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kUnDone,
+                 false,
+                 {},
+                 {{"A2", "0"}},
+                 {}},
+        Scenario{"blockWalksRowByRow",
+                 Command::UnmergeFill,
+                 "B2:C3",
+                 {{"C2", "x"}, {"B2", "w"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kUnDone,
+                 false,
+                 {},
+                 {{"B3", "x"}, {"C3", "x"}},
+                 {}},
+        Scenario{"emptyTextIsOverwrittenFormulaKept",
+                 Command::UnmergeFill,
+                 "A1:A4",
+                 {{"A1", "x"}, {"A2", "=\"\""}, {"A3", "=A1"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 kUnDone,
+                 false,
+                 {},
+                 {{"A2", "x"}, {"A4", "x"}},
+                 {}},
+        Scenario{"unmergeEmptyAddress",
+                 Command::UnmergeFill,
+                 "",
+                 {{"A1", "x"}},
+                 {"A1:A2"},
+                 {},
+                 false,
+                 false,
+                 std::string(texts::kUnmergeBadAddress),
+                 false,
+                 {"$A$1:$A$2"},
+                 {},
+                 {}},
+        Scenario{"errorCellStopsTheWalk",
+                 Command::UnmergeFill,
+                 "A1:A4",
+                 {{"A1", "x"}, {"A3", "=1/0"}},
+                 {},
+                 {},
+                 false,
+                 false,
+                 std::string(texts::kUnmergeStopped),
+                 true,
+                 {},
+                 {{"A2", "x"}},
+                 {}},
+        Scenario{"protectedSheetStopsUnmerge",
+                 Command::UnmergeFill,
+                 "A1:A3",
+                 {{"A1", "x"}},
+                 {"A1:A2"},
+                 {},
+                 true,
+                 false,
+                 std::string(texts::kUnmergeStopped),
+                 true,
+                 {"$A$1:$A$2"},
+                 {},
+                 {}}),
+    [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace gridmoor::calctest
