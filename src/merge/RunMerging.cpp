@@ -38,7 +38,6 @@ RunMergingResult mergeRunsAndTransferFormats(StepRunner& runner, SpreadsheetHost
     if (!vertical &&
         !runner.test("horizontal test", [&] { return valuesEqual(c.LastRow, c.FirstRow); }))
         return RunMergingResult::NotALine;
-    if (!in.ready) return RunMergingResult::NotReady;
 
     // Loop head: the number of cells on the line.
     long n = 0;
@@ -49,6 +48,7 @@ RunMergingResult mergeRunsAndTransferFormats(StepRunner& runner, SpreadsheetHost
     bool covers = false;
     runner.run("line covers range", [&] { covers = lineCoversRange(in, vertical, n); });
     if (!covers) return RunMergingResult::NotALine;
+    if (!in.ready) return RunMergingResult::NotReady;
 
     // The line of cells, read from the snapshot only: the merges below discard values on
     // the scratch sheet, and no comparison may see that.

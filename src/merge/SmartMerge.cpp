@@ -18,6 +18,7 @@ constexpr std::string_view kStepSource = "record source sheet";
 constexpr std::string_view kStepAddSheet = "add scratch sheet";
 constexpr std::string_view kStepScratchCopy = "copy to scratch sheet";
 constexpr std::string_view kStepSnapshot = "read values";
+constexpr std::string_view kStepAlertsOff = "alerts off";
 
 // The message after a smart merge that got past the scratch sheet's creation.
 std::string finalMessage(const StepRunner& runner, RunMergingResult result) {
@@ -36,7 +37,7 @@ std::string finalMessage(const StepRunner& runner, RunMergingResult result) {
     }
     // The first failure on the way from the source to the paste explains the rest.
     for (std::string_view step : {kStepSource, kStepAddSheet, kStepScratchCopy, kStepSnapshot,
-                                  kStepBlockCopy, kStepFormatPaste}) {
+                                  kStepAlertsOff, kStepBlockCopy, kStepFormatPaste}) {
         if (const DroppedStep* f = runner.failureOf(step))
             return std::string(texts::kMergeNothing) + std::string(reasonText(*f));
     }
@@ -90,9 +91,11 @@ void Command3_Click(SpreadsheetHost& host, CommandView& view) {
                                       texts::kScratchSheetName);
                 }))
                 return;
-            runner.run("purge alerts off", [&] { host.DisplayAlerts(application, false); });
+            const bool alertsOff =
+                runner.run("purge alerts off", [&] { host.DisplayAlerts(application, false); });
             runner.run("purge delete", [&] {
-                if (equalsText(sourceName, texts::kScratchSheetName)) return;
+                // With alerts on the deletion would stop at a prompt; the stale sheet can wait.
+                if (!alertsOff || equalsText(sourceName, texts::kScratchSheetName)) return;
                 host.Delete(host.Sheets(application, texts::kScratchSheetName));
             });
             runner.run("purge alerts on", [&] { host.DisplayAlerts(application, true); });
@@ -138,12 +141,16 @@ void Command3_Click(SpreadsheetHost& host, CommandView& view) {
     const bool snapshotRead =
         runner.run(kStepSnapshot, [&] { snapshot = host.Value(host.Range(source, view.Text1())); });
 
-    runner.run("alerts off", [&] { host.DisplayAlerts(application, false); });
-    const RunMergingResult result =
-        mergeRunsAndTransferFormats(runner, host,
-                                    RunMergingInput{corners, snapshot, scratch, source, view,
-                                                    scratch && scratchFilled && snapshotRead});
+    // Merging over values and deleting a sheet prompt the user while alerts are on: the
+    // merges only run with alerts off, and the deletion tries once more to switch them off.
+    bool alertsOff = runner.run(kStepAlertsOff, [&] { host.DisplayAlerts(application, false); });
+    const RunMergingResult result = mergeRunsAndTransferFormats(
+        runner, host,
+        RunMergingInput{corners, snapshot, scratch, source, view,
+                        scratch && scratchFilled && snapshotRead && alertsOff});
 
+    if (!alertsOff && scratch)
+        alertsOff = runner.run("alerts off again", [&] { host.DisplayAlerts(application, false); });
     runner.run("delete scratch sheet", [&] { host.Delete(scratch); });
     runner.run("screen updating on", [&] { host.ScreenUpdating(application, true); });
     runner.run("alerts on", [&] { host.DisplayAlerts(application, true); });

@@ -12,17 +12,14 @@ namespace gridmoor {
 
 namespace {
 
-// Switches both settings on; each write is tried on its own, so an application that
-// refuses one still gets the other.
-void switchSettingsOn(SpreadsheetHost& host, AppHandle app) noexcept {
-    try {
-        host.ScreenUpdating(app, true);
-    } catch (const Failure&) {
-    }
-    try {
-        host.DisplayAlerts(app, true);
-    } catch (const Failure&) {
-    }
+// The reason shown when the command stopped at `failure`. A rejected address is told
+// apart from a refusal met on the way.
+std::string_view whyStopped(const Failure& failure, bool addressAccepted) {
+    const auto* hostError = dynamic_cast<const HostError*>(&failure);
+    if (!hostError) return reasonText(DroppedStep{"", failure.what(), std::nullopt});
+    if (hostError->cause() == HostError::Cause::BadArgument && !addressAccepted)
+        return texts::kReasonBadAddress;
+    return reasonText(DroppedStep{"", failure.what(), hostError->cause()});
 }
 
 }  // namespace
@@ -49,6 +46,7 @@ void Command4_Click(SpreadsheetHost& host, CommandView& view) {
 
     // Which part failed decides the reason: the address, or what the walk met.
     bool addressAccepted = false;
+    std::string_view stoppedBecause;  // empty while nothing has failed
     try {
         const SheetHandle target = host.ActiveSheet(host.Activeworkbook(app));
         host.UnMerge(host.Range(target, address));
@@ -67,20 +65,26 @@ void Command4_Click(SpreadsheetHost& host, CommandView& view) {
             }();
         }
     } catch (const Failure& failure) {
-        link->fail();
-        switchSettingsOn(host, app);
-        const auto* hostError = dynamic_cast<const HostError*>(&failure);
-        std::string_view reason;
-        if (hostError && hostError->cause() == HostError::Cause::BadArgument && !addressAccepted)
-            reason = texts::kReasonBadAddress;
-        else
-            reason = reasonText(DroppedStep{
-                "", failure.what(), hostError ? std::optional{hostError->cause()} : std::nullopt});
-        view.showMessage(std::string(texts::kUnmergeStopped) + std::string(reason));
-        return;
+        stoppedBecause = whyStopped(failure, addressAccepted);
     }
 
-    switchSettingsOn(host, app);
+    // Both settings end switched on, after a failure too; each write is tried on its own.
+    for (const bool screen : {true, false}) {
+        try {
+            if (screen)
+                host.ScreenUpdating(app, true);
+            else
+                host.DisplayAlerts(app, true);
+        } catch (const Failure& failure) {
+            if (stoppedBecause.empty()) stoppedBecause = whyStopped(failure, true);
+        }
+    }
+
+    if (!stoppedBecause.empty()) {
+        link->fail();
+        view.showMessage(std::string(texts::kUnmergeStopped) + std::string(stoppedBecause));
+        return;
+    }
     view.showMessage(texts::kUnmergeDone);
 }
 

@@ -1,14 +1,18 @@
-#include "merge/EqualRuns.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "merge/EqualRuns.h"
+
 namespace gridmoor {
 namespace {
 
-CellValue txt(const char* s) { return CellValue::text(s); }
-CellValue num(long v) { return CellValue::integer(v); }
+CellValue txt(const char* s) {
+    return CellValue::text(s);
+}
+CellValue num(long v) {
+    return CellValue::integer(v);
+}
 const CellValue kBlank{};
 
 struct RunsCase {
@@ -26,10 +30,13 @@ TEST_P(FindEqualRunsTest, FindsTheMaximalRunsOfJoinedPairs) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, FindEqualRunsTest,
     ::testing::Values(
-        RunsCase{"Empty", {}, {}},
-        RunsCase{"OneCell", {txt("a")}, {}},
-        RunsCase{"ColumnExample", {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")}, {{1, 2}, {3, 5}, {6, 7}}},
-        RunsCase{"RowExample", {txt("x"), txt("x"), txt("x"), txt("y"), txt("z"), txt("z")}, {{1, 3}, {5, 6}}},
+        RunsCase{"Empty", {}, {}}, RunsCase{"OneCell", {txt("a")}, {}},
+        RunsCase{"ColumnExample",
+                 {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")},
+                 {{1, 2}, {3, 5}, {6, 7}}},
+        RunsCase{"RowExample",
+                 {txt("x"), txt("x"), txt("x"), txt("y"), txt("z"), txt("z")},
+                 {{1, 3}, {5, 6}}},
         RunsCase{"AllEqual", {num(4), num(4), num(4), num(4)}, {{1, 4}}},
         RunsCase{"NoneEqual", {num(1), num(2), num(1), num(2)}, {}},
         RunsCase{"TwoEqual", {txt("q"), txt("q")}, {{1, 2}}},
@@ -42,8 +49,12 @@ INSTANTIATE_TEST_SUITE_P(
         RunsCase{"NotTransitive", {num(0), kBlank, txt("")}, {{1, 3}}},
         RunsCase{"NumberAndTextOneApart", {num(1), txt("1")}, {}},
         RunsCase{"CaseMatters", {txt("a"), txt("A")}, {}},
-        RunsCase{"SameNumberOtherKind", {num(1), CellValue::floating(1.0), CellValue::currency(10000)}, {{1, 3}}},
-        RunsCase{"ErrorJoinsBothNeighbours", {txt("a"), CellValue::error(2007), txt("b"), txt("c")}, {{1, 3}}},
+        RunsCase{"SameNumberOtherKind",
+                 {num(1), CellValue::floating(1.0), CellValue::currency(10000)},
+                 {{1, 3}}},
+        RunsCase{"ErrorJoinsBothNeighbours",
+                 {txt("a"), CellValue::error(2007), txt("b"), txt("c")},
+                 {{1, 3}}},
         RunsCase{"ErrorsJoinEachOther", {CellValue::error(2007), CellValue::error(2042)}, {{1, 2}}},
         RunsCase{"RunAtTheEnd", {num(1), num(2), num(3), num(3)}, {{3, 4}}}),
     [](const auto& p) { return std::string(p.param.name); });

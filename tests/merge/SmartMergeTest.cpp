@@ -1,0 +1,365 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/Texts.h"
+#include "host/memory/MemoryHost.h"
+#include "merge/SmartMerge.h"
+#include "support/RecordingView.h"
+
+namespace gridmoor {
+namespace {
+
+using testing::RecordingView;
+
+CellValue txt(const char* s) {
+    return CellValue::text(s);
+}
+CellValue num(long v) {
+    return CellValue::integer(v);
+}
+
+std::string msg(std::string_view a, std::string_view b = {}) {
+    return std::string(a) + std::string(b);
+}
+
+// A workbook with two worksheets; Sheet1 is active.
+struct Workbook {
+    MemoryHost host;
+    RecordingView view;
+
+    Workbook() { host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"}); }
+
+    void run(std::string address) {
+        view.type(std::move(address));
+        host.resetCalls();
+        Command3_Click(host, view);
+    }
+
+    // The merge calls the run made on the scratch sheet, as plain addresses.
+    std::vector<std::string> scratchMerges() const {
+        std::vector<std::string> out;
+        const std::string prefix = std::string(texts::kScratchSheetName) + "!";
+        for (const auto& args : host.argsOf("Merge")) {
+            EXPECT_EQ(args.at(0).rfind(prefix, 0), 0u)
+                << "merge outside the scratch sheet: " << args.at(0);
+            out.push_back(args.at(0).substr(prefix.size()));
+        }
+        return out;
+    }
+
+    void expectCleanEnd() const {
+        EXPECT_EQ(host.sheetNames(), (std::vector<std::string>{"Sheet1", "Sheet2"}));
+        EXPECT_EQ(host.activeSheetName(), "Sheet1");
+        EXPECT_TRUE(host.displayAlerts());
+        EXPECT_TRUE(host.screenUpdating());
+        EXPECT_TRUE(host.prompts().empty()) << host.prompts().front();
+        EXPECT_EQ(host.liveHandles(), 0u);
+    }
+};
+
+struct LineCase {
+    const char* name;
+    const char* address;              // as typed
+    const char* block;                // where the values go (normalised)
+    std::vector<CellValue> values;    // row by row
+    std::vector<std::string> merged;  // merged areas on Sheet1 afterwards
+    std::vector<std::string> calls;   // Merge calls on the scratch sheet, in order
+    std::string message;
+};
+
+class SmartMergeLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(SmartMergeLineTest, MergesRunsKeepsEveryValueAndCleansUp) {
+    const LineCase& c = GetParam();
+    Workbook wb;
+    wb.host.setCells("Sheet1", c.block, c.values);
+    wb.run(c.address);
+
+    EXPECT_EQ(wb.view.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(wb.host.mergedAreas("Sheet1"), c.merged);
+    EXPECT_EQ(wb.scratchMerges(), c.calls);
+    const auto after = wb.host.cells("Sheet1", c.block);
+    ASSERT_EQ(after.size(), c.values.size());
+    for (std::size_t k = 0; k < after.size(); ++k)
+        EXPECT_TRUE(identical(after[k], c.values[k])) << "cell " << k << ": " << describe(after[k]);
+    wb.expectCleanEnd();
+}
+
+const CellValue kBlank{};
+const CellValue kDiv0 = CellValue::error(2007);
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, SmartMergeLineTest,
+    ::testing::Values(
+        LineCase{"Column",
+                 "B2:B8",
+                 "B2:B8",
+                 {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")},
+                 {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
+                 {"$A$6:$A$7", "$A$4:$A$5", "$A$3:$A$4", "$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"Row",
+                 "A3:F3",
+                 "A3:F3",
+                 {txt("x"), txt("x"), txt("x"), txt("y"), txt("z"), txt("z")},
+                 {"$A$3:$C$3", "$E$3:$F$3"},
+                 {"$E$1:$F$1", "$B$1:$C$1", "$A$1:$B$1"},
+                 msg(texts::kMergeDone)},
+        LineCase{"LowerCaseSwappedCorners",
+                 "b8:b2",
+                 "B2:B8",
+                 {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")},
+                 {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
+                 {"$A$6:$A$7", "$A$4:$A$5", "$A$3:$A$4", "$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"AllEqual",
+                 "C5:C9",
+                 "C5:C9",
+                 {num(3), num(3), num(3), num(3), num(3)},
+                 {"$C$5:$C$9"},
+                 {"$A$4:$A$5", "$A$3:$A$4", "$A$2:$A$3", "$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"NoneEqual",
+                 "A1:D1",
+                 "A1:D1",
+                 {num(1), num(2), num(1), num(2)},
+                 {},
+                 {},
+                 msg(texts::kMergeDone)},
+        LineCase{"TwoCells",
+                 "D4:D5",
+                 "D4:D5",
+                 {txt("q"), txt("q")},
+                 {"$D$4:$D$5"},
+                 {"$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"BlanksZeroAndEmptyText",
+                 "B2:B4",
+                 "B2:B4",
+                 {num(0), kBlank, txt("")},
+                 {"$B$2:$B$4"},
+                 {"$A$2:$A$3", "$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"NumberNextToTextAndCase",
+                 "B2:B5",
+                 "B2:B5",
+                 {num(1), txt("1"), txt("a"), txt("A")},
+                 {},
+                 {},
+                 msg(texts::kMergeDone)},
+        LineCase{"SameNumberOtherKinds",
+                 "B2:B3",
+                 "B2:B3",
+                 {num(1), CellValue::floating(1.0)},
+                 {"$B$2:$B$3"},
+                 {"$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"ErrorJoinsBothNeighbours",
+                 "B2:B5",
+                 "B2:B5",
+                 {txt("a"), kDiv0, txt("b"), txt("c")},
+                 {"$B$2:$B$4"},
+                 {"$A$2:$A$3", "$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"MultiDigitRowsAndLetters",
+                 "AA10:AA13",
+                 "AA10:AA13",
+                 {num(7), num(7), num(8), num(8)},
+                 {"$AA$10:$AA$11", "$AA$12:$AA$13"},
+                 {"$A$3:$A$4", "$A$1:$A$2"},
+                 msg(texts::kMergeDone)},
+        LineCase{"OneCell", "B2:B2", "B2", {txt("only")}, {}, {}, msg(texts::kMergeDone)},
+        LineCase{"Block",
+                 "B2:C3",
+                 "B2:C3",
+                 {num(1), num(1), num(1), num(1)},
+                 {},
+                 {},
+                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
+        LineCase{"TwoAreas",
+                 "B2:B3,D2:D3",
+                 "B2:B3",
+                 {num(1), num(1)},
+                 {},
+                 {},
+                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
+        LineCase{"WholeColumn",
+                 "B:B",
+                 "B1:B2",
+                 {num(1), num(1)},
+                 {},
+                 {},
+                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
+        LineCase{"SeveralWholeRows",
+                 "2:3",
+                 "A2:A3",
+                 {num(1), num(1)},
+                 {},
+                 {},
+                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
+        LineCase{"RejectedAddress",
+                 "B2:B",
+                 "B2:B3",
+                 {num(1), num(1)},
+                 {},
+                 {},
+                 msg(texts::kMergeNothing, texts::kReasonBadAddress)}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(SmartMergeTest, OneWholeRowMergesAlongTheRow) {
+    Workbook wb;
+    wb.host.setCells("Sheet1", "A3:D3", {txt("x"), txt("x"), txt("y"), txt("y")});
+    wb.run("3:3");
+    EXPECT_EQ(wb.view.messages, std::vector<std::string>{msg(texts::kMergeDone)});
+    // Columns E onwards are blank and form one run to the end of the row.
+    EXPECT_EQ(wb.host.mergedAreas("Sheet1"),
+              (std::vector<std::string>{"$A$3:$B$3", "$C$3:$D$3", "$E$3:$XFD$3"}));
+    wb.expectCleanEnd();
+}
+
+TEST(SmartMergeTest, FormatsOfTheRangeSurviveThePaste) {
+    Workbook wb;
+    wb.host.setCells("Sheet1", "B2:B4", {txt("a"), txt("a"), txt("b")});
+    CellFormat bold;
+    bold.bold = true;
+    bold.numberFormat = "0.00";
+    bold.fill = 0xFFC000;
+    bold.borders = CellFormat::Left | CellFormat::Bottom;
+    wb.host.setFormat("Sheet1", "B2:B4", bold);
+    CellFormat outside;
+    outside.fill = 0x00FF00;
+    wb.host.setFormat("Sheet1", "B5", outside);
+    wb.run("B2:B4");
+    EXPECT_EQ(wb.host.mergedAreas("Sheet1"), std::vector<std::string>{"$B$2:$B$3"});
+    for (const char* cell : {"B2", "B3", "B4"})
+        EXPECT_EQ(wb.host.format("Sheet1", cell), bold) << cell;
+    EXPECT_EQ(wb.host.format("Sheet1", "B5"), outside);
+}
+
+TEST(SmartMergeTest, ExactHostCallsOfTheColumnExample) {
+    Workbook wb;
+    wb.host.setCells("Sheet1", "B2:B4", {txt("a"), txt("a"), txt("b")});
+    wb.run("B2:B4");
+    std::vector<std::string> ops;
+    for (const auto& c : wb.host.calls()) ops.push_back(c.op);
+    const std::vector<std::string> expected = {
+        "attach",         "Activeworkbook", "ActiveSheet",   "Name",  // sheet-name check
+        "Activeworkbook", "ActiveSheet",                              // source sheet
+        "worksheets",     "nextWorksheet",  "Name",          "nextWorksheet",
+        "Name",           "nextWorksheet",  // purge
+        "Range",          "address",        "Range",         "Rows.Count",
+        "Range",          "Columns.Count",                 // corners
+        "Sheets.Count",   "Sheets",         "Name",        // last sheet
+        "Sheets.Count",   "Sheets",         "Sheets.Add",  // add
+        "Sheets.Count",   "Sheets",         "Name",        // creation test
+        "Name=",          "Range",          "Copy",          "Range",
+        "Range",          "Copy",           "Range",         "Value",         // fill scratch
+        "DisplayAlerts",                                                      // alerts off
+        "Cells",          "Cells",          "Range",         "Merge",         // pair 2
+        "Range",          "Copy",           "Range",         "PasteSpecial",  // block copy, paste
+        "Delete",         "ScreenUpdating", "DisplayAlerts", "Select"};
+    EXPECT_EQ(ops, expected);
+    EXPECT_EQ(wb.host.argsOf("Sheets.Add"),
+              (std::vector<std::vector<std::string>>{{"After:=Sheet2"}}));
+    EXPECT_EQ(wb.host.argsOf("PasteSpecial"),
+              (std::vector<std::vector<std::string>>{{"Sheet1!$B$2:$B$4", "Paste:=-4122",
+                                                      "Operation:=-4142", "SkipBlanks:=False",
+                                                      "Transpose:=False"}}));
+    EXPECT_EQ(wb.host.argsOf("DisplayAlerts"),
+              (std::vector<std::vector<std::string>>{{"False"}, {"True"}}));
+}
+
+TEST(SmartMergeTest, InputAndApplicationChecksEndBeforeAnyChange) {
+    struct Case {
+        const char* name;
+        bool running;
+        bool workbook;
+        const char* typed;
+        std::string_view message;
+    };
+    const Case cases[] = {
+        {"NoApplication", false, true, "B2:B8", texts::kNoWorkbook},
+        {"NoApplicationEmptyBox", false, true, "", texts::kNoWorkbook},
+        {"EmptyBox", true, true, "", texts::kMergeBadAddress},
+        {"NoColon", true, true, "B2", texts::kMergeBadAddress},
+        {"NoWorkbook", true, false, "B2:B8", texts::kNoSheetName},
+    };
+    for (const auto& c : cases) {
+        MemoryHost host;
+        host.addWorkbook("Book1.xlsx", {"Sheet1"});
+        host.setCells("Sheet1", "B2:B3", {txt("a"), txt("a")});
+        if (!c.workbook) host.deactivateWorkbooks();
+        host.setRunning(c.running);
+        RecordingView view(c.typed);
+        Command3_Click(host, view);
+        EXPECT_EQ(view.messages, std::vector<std::string>{std::string(c.message)}) << c.name;
+        EXPECT_TRUE(host.argsOf("Sheets.Add").empty()) << c.name;
+        EXPECT_TRUE(host.argsOf("DisplayAlerts").empty()) << c.name;
+        EXPECT_TRUE(host.mergedAreas("Sheet1").empty()) << c.name;
+        EXPECT_EQ(host.liveHandles(), 0u) << c.name;
+    }
+}
+
+TEST(SmartMergeTest, StaleScratchSheetIsDeletedWithoutAPrompt) {
+    Workbook wb;
+    wb.host.addWorksheet(std::string(texts::kScratchSheetName));
+    wb.host.setCells("Sheet1", "B2:B3", {txt("a"), txt("a")});
+    wb.run("B2:B3");
+    EXPECT_EQ(wb.view.messages, std::vector<std::string>{msg(texts::kMergeDone)});
+    EXPECT_EQ(wb.host.mergedAreas("Sheet1"), std::vector<std::string>{"$B$2:$B$3"});
+    // The new scratch sheet took the reserved name (its merge calls name it).
+    EXPECT_EQ(wb.scratchMerges(), std::vector<std::string>{"$A$1:$A$2"});
+    wb.expectCleanEnd();
+}
+
+TEST(SmartMergeTest, ProtectedStructureAddsNoSheet) {
+    Workbook wb;
+    wb.host.setCells("Sheet1", "B2:B3", {txt("a"), txt("a")});
+    wb.host.protectStructure(true);
+    wb.run("B2:B3");
+    EXPECT_EQ(wb.view.messages, std::vector<std::string>{msg(texts::kScratchNotCreated)});
+    EXPECT_TRUE(wb.host.mergedAreas("Sheet1").empty());
+    wb.expectCleanEnd();
+}
+
+TEST(SmartMergeTest, ProtectedSheetSaysWhyAndKeepsEverything) {
+    Workbook wb;
+    wb.host.setCells("Sheet1", "B2:B3", {txt("a"), txt("a")});
+    wb.host.protectSheet("Sheet1", true);
+    wb.run("B2:B3");
+    EXPECT_EQ(wb.view.messages,
+              std::vector<std::string>{msg(texts::kMergeNothing, texts::kReasonProtected)});
+    EXPECT_TRUE(wb.host.mergedAreas("Sheet1").empty());
+    EXPECT_TRUE(identical(wb.host.cell("Sheet1", "B3"), txt("a")));
+    wb.expectCleanEnd();
+}
+
+TEST(SmartMergeTest, SourceSheetWithTheReservedNameIsNeverDeleted) {
+    MemoryHost host;
+    const std::string reserved(texts::kScratchSheetName);
+    host.addWorkbook("Book1.xlsx", {"Data", reserved});
+    host.activateSheet(reserved);
+    host.setCells(reserved, "B2:B3", {txt("a"), txt("a")});
+    RecordingView view("B2:B3");
+    Command3_Click(host, view);
+    EXPECT_EQ(host.sheetNames(), (std::vector<std::string>{"Data", reserved}));
+    EXPECT_EQ(host.mergedAreas(reserved), std::vector<std::string>{"$B$2:$B$3"});
+    EXPECT_EQ(view.messages, std::vector<std::string>{msg(texts::kMergeDone)});
+    EXPECT_EQ(host.activeSheetName(), reserved);
+    EXPECT_TRUE(host.prompts().empty());
+}
+
+TEST(SmartMergeTest, RefusedPairMergeIsNotReportedAsDone) {
+    Workbook wb;
+    wb.host.setCells("Sheet1", "B2:B5", {txt("a"), txt("a"), txt("b"), txt("b")});
+    wb.host.failOp("Merge", HostError::Cause::Other);
+    wb.run("B2:B5");
+    EXPECT_EQ(wb.view.messages,
+              std::vector<std::string>{msg(texts::kMergePartly, texts::kReasonOther)});
+    wb.expectCleanEnd();
+}
+
+}  // namespace
+}  // namespace gridmoor

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/Texts.h"
+#include "host/memory/MemoryHost.h"
+#include "merge/UnmergeFill.h"
+#include "support/RecordingView.h"
+
+namespace gridmoor {
+namespace {
+
+using testing::RecordingView;
+
+CellValue txt(const char* s) {
+    return CellValue::text(s);
+}
+CellValue num(long v) {
+    return CellValue::integer(v);
+}
+const CellValue kBlank{};
+
+std::string msg(std::string_view a, std::string_view b = {}) {
+    return std::string(a) + std::string(b);
+}
+
+struct FillCase {
+    const char* name;
+    const char* typed;
+    const char* block;                // the cells set before and compared after
+    std::vector<CellValue> before;    // row by row
+    std::vector<const char*> merged;  // merged areas before
+    std::vector<CellValue> after;
+};
+
+class UnmergeFillTest : public ::testing::TestWithParam<FillCase> {};
+
+TEST_P(UnmergeFillTest, SplitsAndFillsBlanksFromTheCellBefore) {
+    const FillCase& c = GetParam();
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx", {"Sheet1"});
+    host.setCells("Sheet1", c.block, c.before);
+    for (const char* area : c.merged) host.mergeCells("Sheet1", area);
+    host.setDisplayAlerts(false);
+    host.setScreenUpdating(false);
+    RecordingView view(c.typed);
+
+    Command4_Click(host, view);
+
+    EXPECT_EQ(view.messages, std::vector<std::string>{msg(texts::kUnmergeDone)});
+    EXPECT_TRUE(host.mergedAreas("Sheet1").empty());
+    const auto after = host.cells("Sheet1", c.block);
+    ASSERT_EQ(after.size(), c.after.size());
+    for (std::size_t k = 0; k < after.size(); ++k)
+        EXPECT_TRUE(identical(after[k], c.after[k])) << "cell " << k << ": " << describe(after[k]);
+    EXPECT_TRUE(host.displayAlerts());
+    EXPECT_TRUE(host.screenUpdating());
+    EXPECT_EQ(view.Text1(), c.typed);
+    EXPECT_EQ(host.liveHandles(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, UnmergeFillTest,
+    ::testing::Values(
+        FillCase{"TwoMergedBlocks",
+                 "B2:B7",
+                 "B2:B7",
+                 {txt("x"), kBlank, kBlank, txt("y"), kBlank, kBlank},
+                 {"B2:B4", "B5:B7"},
+                 {txt("x"), txt("x"), txt("x"), txt("y"), txt("y"), txt("y")}},
+        FillCase{"Row",
+                 "A2:D2",
+                 "A2:D2",
+                 {num(1), kBlank, num(2), kBlank},
+                 {"A2:B2", "C2:D2"},
+                 {num(1), num(1), num(2), num(2)}},
+        FillCase{"PlainBlanks",
+                 "B2:B5",
+                 "B2:B5",
+                 {txt("x"), kBlank, kBlank, txt("y")},
+                 {},
+                 {txt("x"), txt("x"), txt("x"), txt("y")}},
+        FillCase{"LeadingBlanksStayBlank",
+                 "B2:B5",
+                 "B2:B5",
+                 {kBlank, txt(""), txt("x"), kBlank},
+                 {},
+                 {kBlank, kBlank, txt("x"), txt("x")}},
+        FillCase{"ZeroAndFalseAreNotBlank",
+                 "B2:B5",
+                 "B2:B5",
+                 {num(0), kBlank, CellValue::boolean(false), kBlank},
+                 {},
+                 {num(0), num(0), CellValue::boolean(false), CellValue::boolean(false)}},
+        FillCase{"EmptyTextIsOverwritten",
+                 "B2:B3",
+                 "B2:B3",
+                 {txt("x"), txt("")},
+                 {},
+                 {txt("x"), txt("x")}},
+        FillCase{"KindsTravel",
+                 "B2:B7",
+                 "B2:B7",
+                 {CellValue::date(45658), kBlank, CellValue::currency(12500), kBlank,
+                  CellValue::floating(2.5), kBlank},
+                 {},
+                 {CellValue::date(45658), CellValue::date(45658), CellValue::currency(12500),
+                  CellValue::currency(12500), CellValue::floating(2.5), CellValue::floating(2.5)}},
+        FillCase{"BlockRowByRow",
+                 "B2:C3",
+                 "B2:C3",
+                 {kBlank, txt("x"), kBlank, txt("y")},
+                 {},
+                 {kBlank, txt("x"), txt("x"), txt("y")}},
+        FillCase{"AreaMetByTheRangeIsSplitWhole",
+                 "B3:B4",
+                 "B2:B4",
+                 {txt("x"), kBlank, kBlank},
+                 {"B2:B4"},
+                 {txt("x"), kBlank, kBlank}},
+        FillCase{"SingleCell", "B2", "B2:B3", {kBlank, kBlank}, {"B2:B3"}, {kBlank, kBlank}}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(UnmergeFillTest, EarlyEnds) {
+    struct Case {
+        const char* name;
+        bool running;
+        const char* typed;
+        std::string_view message;
+    };
+    const Case cases[] = {
+        {"NoApplication", false, "B2:B3", texts::kNoWorkbook},
+        {"NoApplicationEmptyBox", false, "", texts::kNoWorkbook},
+        {"EmptyBox", true, "", texts::kUnmergeBadAddress},
+    };
+    for (const auto& c : cases) {
+        MemoryHost host;
+        host.addWorkbook("Book1.xlsx", {"Sheet1"});
+        host.mergeCells("Sheet1", "B2:B3");
+        host.setDisplayAlerts(false);
+        host.setRunning(c.running);
+        RecordingView view(c.typed);
+        Command4_Click(host, view);
+        EXPECT_EQ(view.messages, std::vector<std::string>{std::string(c.message)}) << c.name;
+        EXPECT_EQ(host.mergedAreas("Sheet1"), std::vector<std::string>{"$B$2:$B$3"}) << c.name;
+        EXPECT_FALSE(host.displayAlerts()) << c.name << ": no setting is written";
+    }
+}
+
+TEST(UnmergeFillTest, StopsAtTheFailureKeepsWhatWasDoneAndSaysWhy) {
+    struct Case {
+        const char* name;
+        const char* typed;
+        bool protect;
+        std::vector<CellValue> before;  // B2:B5
+        std::vector<CellValue> after;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"ErrorValueStopsTheWalk",
+         "B2:B5",
+         false,
+         {txt("x"), kBlank, CellValue::error(2007), kBlank},
+         {txt("x"), txt("x"), CellValue::error(2007), kBlank},
+         msg(texts::kUnmergeStopped, texts::kReasonErrorValue)},
+        {"ProtectedSheet",
+         "B2:B5",
+         true,
+         {txt("x"), kBlank, kBlank, kBlank},
+         {txt("x"), kBlank, kBlank, kBlank},
+         msg(texts::kUnmergeStopped, texts::kReasonProtected)},
+        {"BlanksOnly",
+         "   ",
+         false,
+         {txt("x"), kBlank, kBlank, kBlank},
+         {txt("x"), kBlank, kBlank, kBlank},
+         msg(texts::kUnmergeStopped, texts::kReasonBadAddress)},
+        {"Junk",
+         "B2:B",
+         false,
+         {txt("x"), kBlank, kBlank, kBlank},
+         {txt("x"), kBlank, kBlank, kBlank},
+         msg(texts::kUnmergeStopped, texts::kReasonBadAddress)},
+    };
+    for (const auto& c : cases) {
+        MemoryHost host;
+        host.addWorkbook("Book1.xlsx", {"Sheet1"});
+        host.setCells("Sheet1", "B2:B5", c.before);
+        if (c.protect) host.protectSheet("Sheet1", true);
+        host.setDisplayAlerts(false);
+        host.setScreenUpdating(false);
+        RecordingView view(c.typed);
+        Command4_Click(host, view);
+        EXPECT_EQ(view.messages, std::vector<std::string>{c.message}) << c.name;
+        const auto after = host.cells("Sheet1", "B2:B5");
+        for (std::size_t k = 0; k < after.size(); ++k)
+            EXPECT_TRUE(identical(after[k], c.after[k]))
+                << c.name << " cell " << k << ": " << describe(after[k]);
+        EXPECT_TRUE(host.displayAlerts()) << c.name;
+        EXPECT_TRUE(host.screenUpdating()) << c.name;
+        EXPECT_EQ(host.liveHandles(), 0u) << c.name;
+    }
+}
+
+TEST(UnmergeFillTest, WritesOnlyIntoBlankCellsOneWriteEach) {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx", {"Sheet1"});
+    host.setCells("Sheet1", "B2:B4", {txt("x"), num(5), kBlank});
+    RecordingView view("B2:B4");
+    Command4_Click(host, view);
+    // One write, into the one blank cell.
+    EXPECT_EQ(host.argsOf("Value="), (std::vector<std::vector<std::string>>{{"Sheet1!$B$4", "5"}}));
+}
+
+}  // namespace
+}  // namespace gridmoor
