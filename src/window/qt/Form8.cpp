@@ -161,6 +161,8 @@ void Form8::showMessage(std::string_view text) {
     busy_.reset();  // the user never sees the busy cursor over a message
     QMessageBox box(QMessageBox::NoIcon, qs(texts::kMessageTitle), qs(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
+    // No icon anywhere in the box, not even the one some styles put on the OK button.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 
@@ -179,10 +181,13 @@ void Form8::setText1(std::string_view text) {
 void Form8::requestTopmost() {
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         throw Failure("Wayland compositors do not honour a keep-above request");
-    // Changing the flags of a shown window hides it; the request must not change whether
-    // the window is shown.
+    // Changing the flags recreates the native window: it hides a shown window and re-places
+    // the frame, not the client area, at the old position. The request must neither show,
+    // hide nor move the window, so both are restored.
     const bool shown = isVisible();
+    const QRect place = geometry();
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setGeometry(place);
     if (shown) show();
 }
 

@@ -1,0 +1,306 @@
+// Form_Load and Command2_Click on the in-memory host, seen through a view that records
+// every call the handlers make of the window.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/Texts.h"
+#include "host/memory/MemoryHost.h"
+#include "window/FormView.h"
+#include "window/StatusDisplay.h"
+
+namespace gridmoor {
+namespace {
+
+using Log = std::vector<std::string>;
+
+// Records the handlers' calls in order ("topmost", "Label1=...", "message:...") and keeps
+// the texts the window would show.
+class RecordingView : public FormView {
+public:
+    std::string Text1() const override { return text1; }
+    void showMessage(std::string_view text) override {
+        log.push_back("message:" + std::string(text));
+    }
+    void setLabel1(std::string_view text) override {
+        label1 = text;
+        log.push_back("Label1=" + label1);
+    }
+    void setLabel2(std::string_view text) override {
+        label2 = text;
+        log.push_back("Label2=" + label2);
+    }
+    void setText1(std::string_view text) override {
+        text1 = text;
+        log.push_back("Text1=" + text1);
+    }
+    void requestTopmost() override {
+        log.push_back("topmost");
+        if (topmostFails) throw Failure("no window handle");
+    }
+
+    bool topmostFails = false;
+    std::string label1 = "Label1";
+    std::string label2 = "Label2";
+    std::string text1 = "Text1";
+    Log log;
+};
+
+std::string workbookLine(std::string_view name) {
+    return std::string(texts::kWorkbookLinePrefix) + std::string(name);
+}
+std::string sheetLine(std::string_view name) {
+    return std::string(texts::kSheetLinePrefix) + std::string(name);
+}
+const std::string kNoWorkbookMessage = "message:" + std::string(texts::kNoWorkbook);
+
+std::vector<std::string> ops(const MemoryHost& host) {
+    std::vector<std::string> result;
+    for (const auto& call : host.calls()) result.push_back(call.op);
+    return result;
+}
+
+// ---------------------------------------------------------------- Form_Load
+
+TEST(FormLoadTest, NoApplicationEmptiesEverythingThenShowsTheOneMessage) {
+    MemoryHost host;
+    host.setRunning(false);
+    RecordingView view;
+
+    Form_Load(host, view);
+
+    EXPECT_EQ(view.log, (Log{"topmost", "Label1=", "Label2=", "Text1=", kNoWorkbookMessage}));
+    EXPECT_EQ(ops(host), (std::vector<std::string>{"attach"}));
+}
+
+TEST(FormLoadTest, WorkbookOpenFillsBothLinesReadingTheWorkbookAfresh) {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx", {"Sheet1", "数据"});
+    host.activateSheet("数据");
+    RecordingView view;
+
+    Form_Load(host, view);
+
+    EXPECT_EQ(view.log, (Log{"topmost",
+                             "Label1=", "Label2=", "Text1=", "Label1=" + workbookLine("Book1.xlsx"),
+                             "Label2=" + sheetLine("数据")}));
+    // The worksheet line reads Activeworkbook again instead of reusing the first one.
+    EXPECT_EQ(ops(host), (std::vector<std::string>{"attach", "Activeworkbook", "Name",
+                                                   "Activeworkbook", "ActiveSheet", "Name"}));
+    EXPECT_EQ(host.liveHandles(), 0u);
+}
+
+TEST(FormLoadTest, ApplicationWithoutWorkbookShowsNoMessageAndLeavesTheLinesEmpty) {
+    MemoryHost host;  // running, no workbook
+    RecordingView view;
+
+    Form_Load(host, view);
+
+    EXPECT_EQ(view.log, (Log{"topmost", "Label1=", "Label2=", "Text1="}));
+    EXPECT_EQ(view.label1, "");
+    EXPECT_EQ(view.label2, "");
+}
+
+TEST(FormLoadTest, AFailedTopmostRequestIsDroppedAndStartUpGoesOn) {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx");
+    RecordingView view;
+    view.topmostFails = true;
+
+    Form_Load(host, view);
+
+    EXPECT_EQ(view.log, (Log{"topmost",
+                             "Label1=", "Label2=", "Text1=", "Label1=" + workbookLine("Book1.xlsx"),
+                             "Label2=" + sheetLine("Sheet1")}));
+}
+
+// Start-up host calls: 1 attach, 2 Activeworkbook, 3 Name(book), 4 Activeworkbook,
+// 5 ActiveSheet, 6 Name(sheet). Whichever read fails, only its own line stays empty.
+TEST(FormLoadTest, AFailingReadEmptiesOnlyItsOwnLine) {
+    struct Case {
+        const char* name;
+        std::uint64_t failingCall;
+        bool gone;  // the application goes away at that call instead
+        Log expected;
+    };
+    const std::string book = "Label1=" + workbookLine("Book1.xlsx");
+    const std::string sheet = "Label2=" + sheetLine("Sheet1");
+    const Log emptied{"topmost", "Label1=", "Label2=", "Text1="};
+    auto with = [&](Log extra) {
+        Log log = emptied;
+        log.insert(log.end(), extra.begin(), extra.end());
+        return log;
+    };
+    const std::vector<Case> cases = {
+        {"AttachFails", 1, false, with({kNoWorkbookMessage})},
+        {"WorkbookForFirstLine", 2, false, with({sheet})},
+        {"WorkbookName", 3, false, with({sheet})},
+        {"WorkbookForSecondLine", 4, false, with({book})},
+        {"ActiveSheet", 5, false, with({book})},
+        {"SheetName", 6, false, with({book})},
+        {"GoneAfterAttach", 2, true, with({})},
+        {"GoneBeforeSheetLine", 4, true, with({book})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryHost host;
+        host.addWorkbook("Book1.xlsx");
+        if (c.gone) {
+            host.goneFrom(c.failingCall);
+        } else {
+            host.failCall(c.failingCall);
+        }
+        RecordingView view;
+        Form_Load(host, view);
+        EXPECT_EQ(view.log, c.expected);
+        EXPECT_EQ(host.liveHandles(), 0u);
+    }
+}
+
+// Names stand after the prefix exactly as the host returns them.
+TEST(FormLoadTest, NamesShowUnchangedAfterThePrefix) {
+    struct Case {
+        std::string book;
+        std::string sheet;
+    };
+    const std::vector<Case> cases = {
+        {"Q1 report final.xlsx", "Sheet 1"},           {"R&D budget.xlsx", "A&B"},
+        {"销售数据（2024）.xlsx", "一月份"},           {"  leading and trailing  ", " x "},
+        {"<b>bold</b>.xlsx", "#1 - 'q', \"w\"; (e)!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.book);
+        MemoryHost host;
+        host.addWorkbook(c.book, {c.sheet});
+        RecordingView view;
+        Form_Load(host, view);
+        EXPECT_EQ(view.label1, workbookLine(c.book));
+        EXPECT_EQ(view.label2, sheetLine(c.sheet));
+    }
+}
+
+// ---------------------------------------------------------------- Command2_Click
+
+TEST(RefreshTest, RefillsTheLinesKeepsText1AndSwitchesTheSettingsOn) {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
+    host.addWorkbook("Book2.xlsx", {"汇总"});
+    host.setDisplayAlerts(false);
+    host.setScreenUpdating(false);
+    RecordingView view;
+    view.label1 = workbookLine("Book1.xlsx");
+    view.label2 = sheetLine("Sheet1");
+    view.text1 = "B2:B8";
+
+    Command2_Click(host, view);
+
+    // The lines show the workbook and sheet that are active now; Text1 is never touched.
+    EXPECT_EQ(view.log, (Log{"Label1=", "Label2=", "Label1=" + workbookLine("Book2.xlsx"),
+                             "Label2=" + sheetLine("汇总")}));
+    EXPECT_EQ(view.text1, "B2:B8");
+    EXPECT_TRUE(host.displayAlerts());
+    EXPECT_TRUE(host.screenUpdating());
+    EXPECT_EQ(host.argsOf("DisplayAlerts"), (std::vector<std::vector<std::string>>{{"True"}}));
+    EXPECT_EQ(host.argsOf("ScreenUpdating"), (std::vector<std::vector<std::string>>{{"True"}}));
+    EXPECT_EQ(host.liveHandles(), 0u);
+}
+
+// The value 1 is written as it is; the in-memory host, like the object model, accepts
+// only its three calculation codes, so the write is refused and dropped without a word.
+TEST(RefreshTest, WritesCalculationOneLastWhichTheHostRefusesSilently) {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx");
+    const std::int16_t before = host.calculation();
+    RecordingView view;
+
+    Command2_Click(host, view);
+
+    ASSERT_FALSE(host.calls().empty());
+    const auto& last = host.calls().back();
+    EXPECT_EQ(last.op, "Calculation");
+    EXPECT_EQ(last.args, (std::vector<std::string>{"1"}));
+    EXPECT_TRUE(last.failed);
+    EXPECT_EQ(host.calculation(), before);
+    for (const auto& entry : view.log) EXPECT_NE(entry.rfind("message:", 0), 0u) << entry;
+}
+
+TEST(RefreshTest, NoApplicationShowsTheMessageAndKeepsTheOldLines) {
+    MemoryHost host;
+    host.setRunning(false);
+    RecordingView view;
+    view.label1 = workbookLine("Book1.xlsx");
+    view.label2 = sheetLine("Sheet1");
+
+    Command2_Click(host, view);
+
+    EXPECT_EQ(view.log, (Log{kNoWorkbookMessage}));
+    EXPECT_EQ(view.label1, workbookLine("Book1.xlsx"));
+    EXPECT_EQ(view.label2, sheetLine("Sheet1"));
+    EXPECT_EQ(ops(host), (std::vector<std::string>{"attach"}));
+}
+
+TEST(RefreshTest, NoWorkbookEmptiesTheLinesAndStillSwitchesTheSettingsOn) {
+    MemoryHost host;
+    host.setDisplayAlerts(false);
+    host.setScreenUpdating(false);
+    RecordingView view;
+    view.label1 = workbookLine("Old.xlsx");
+    view.label2 = sheetLine("Old");
+
+    Command2_Click(host, view);
+
+    EXPECT_EQ(view.log, (Log{"Label1=", "Label2="}));
+    EXPECT_TRUE(host.displayAlerts());
+    EXPECT_TRUE(host.screenUpdating());
+}
+
+// Each setting write is its own step: one that is refused does not stop the next.
+TEST(RefreshTest, ARefusedSettingDoesNotStopTheNextOne) {
+    struct Case {
+        const char* failingOp;
+        bool alertsAfter;
+        bool screenUpdatingAfter;
+    };
+    const std::vector<Case> cases = {
+        {"DisplayAlerts", false, true},
+        {"ScreenUpdating", true, false},
+        {"Name", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failingOp);
+        MemoryHost host;
+        host.addWorkbook("Book1.xlsx");
+        host.setDisplayAlerts(false);
+        host.setScreenUpdating(false);
+        host.failOp(c.failingOp);
+        RecordingView view;
+
+        Command2_Click(host, view);
+
+        EXPECT_EQ(host.displayAlerts(), c.alertsAfter);
+        EXPECT_EQ(host.screenUpdating(), c.screenUpdatingAfter);
+        const auto order = ops(host);
+        ASSERT_GE(order.size(), 3u);
+        EXPECT_EQ((std::vector<std::string>(order.end() - 3, order.end())),
+                  (std::vector<std::string>{"DisplayAlerts", "ScreenUpdating", "Calculation"}));
+    }
+}
+
+TEST(RefreshTest, AnUnreadableSheetNameEmptiesOnlyTheSheetLine) {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx");
+    host.failOp("ActiveSheet");
+    RecordingView view;
+    view.label2 = sheetLine("Stale");
+
+    Command2_Click(host, view);
+
+    EXPECT_EQ(view.label1, workbookLine("Book1.xlsx"));
+    EXPECT_EQ(view.label2, "");
+}
+
+}  // namespace
+}  // namespace gridmoor
