@@ -1,0 +1,64 @@
+// A workbook on a MemoryHost, opened for one run, with short ways to reach sheets and
+// ranges through the SpreadsheetHost interface.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/Failure.h"
+#include "host/memory/MemoryHost.h"
+
+namespace gridmoor::testing {
+
+// The cause of the HostError the call throws, or nothing when it does not throw.
+template <class F>
+std::optional<HostError::Cause> causeOf(F&& f) {
+    try {
+        f();
+    } catch (const HostError& e) {
+        return e.cause();
+    }
+    return std::nullopt;
+}
+
+inline CellValue txt(const char* s) {
+    return CellValue::text(s);
+}
+
+// Whether the two lists hold identical values (kind, subkind and payload), saying where
+// they differ when they do not.
+inline ::testing::AssertionResult sameValues(const std::vector<CellValue>& actual,
+                                             const std::vector<CellValue>& expected) {
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure()
+               << actual.size() << " values, expected " << expected.size();
+    for (std::size_t i = 0; i < actual.size(); ++i)
+        if (!identical(actual[i], expected[i]))
+            return ::testing::AssertionFailure() << "value " << i << " is " << describe(actual[i])
+                                                 << ", expected " << describe(expected[i]);
+    return ::testing::AssertionSuccess();
+}
+
+class HostFixture : public ::testing::Test {
+protected:
+    explicit HostFixture(std::vector<std::string> sheets = {"Sheet1", "Sheet2"}) {
+        host.addWorkbook("Book1.xlsx", std::move(sheets));
+        host.beginRun();
+        app = host.attach(kApplicationClass).value();
+    }
+    ~HostFixture() override { host.endRun(RunEnd::Completed); }
+
+    SheetHandle sheet(std::string_view name = "Sheet1") { return host.Sheets(app, name); }
+    RangeHandle range(std::string_view address, std::string_view sheetName = "Sheet1") {
+        return host.Range(sheet(sheetName), address);
+    }
+
+    MemoryHost host;
+    AppHandle app;
+};
+
+}  // namespace gridmoor::testing
