@@ -1,5 +1,6 @@
 #include "host/excel/ExcelHost.h"
 
+#include <algorithm>
 #include <deque>
 #include <vector>
 
@@ -123,10 +124,10 @@ struct ExcelHost::Impl {
         return e;
     }
 
-    // The next item of an enumeration, fetched `enumBatch` at a time.
-    std::optional<Ref<IDispatch>> next(Object& e, const char* what) {
+    // The next item of an enumeration, fetched `batchSize` at a time.
+    std::optional<Ref<IDispatch>> next(Object& e, unsigned long batchSize, const char* what) {
         if (e.buffer.empty() && !e.exhausted) {
-            std::vector<VARIANT> batch(options.enumBatch);
+            std::vector<VARIANT> batch(std::max(batchSize, 1ul));
             for (VARIANT& v : batch) VariantInit(&v);
             ULONG fetched = 0;
             const HRESULT hr = com::withRetry(retry, [&] {
@@ -194,7 +195,9 @@ SheetEnumHandle ExcelHost::worksheets(AppHandle app) {
 }
 
 std::optional<SheetHandle> ExcelHost::nextWorksheet(SheetEnumHandle e) {
-    auto item = impl_->next(impl_->find(e, "Worksheets"), "Worksheets");
+    // One at a time: the commands delete sheets while they walk the worksheets, and a
+    // sheet fetched ahead of time would be handed out after it was deleted.
+    auto item = impl_->next(impl_->find(e, "Worksheets"), 1, "Worksheets");
     if (!item) return std::nullopt;
     return impl_->add<SheetTag>(std::move(*item));
 }
@@ -357,7 +360,9 @@ CellEnumHandle ExcelHost::enumerateCells(RangeHandle range) {
 }
 
 std::optional<RangeHandle> ExcelHost::nextCell(CellEnumHandle e) {
-    auto item = impl_->next(impl_->find(e, "_NewEnum"), "_NewEnum");
+    // Cells are fetched ahead in batches: a cell of a range stays the same cell whatever
+    // the commands write, and one round trip per cell is what makes long ranges slow.
+    auto item = impl_->next(impl_->find(e, "_NewEnum"), impl_->options.enumBatch, "_NewEnum");
     if (!item) return std::nullopt;
     return impl_->add<RangeTag>(std::move(*item));
 }

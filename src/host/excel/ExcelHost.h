@@ -25,7 +25,8 @@ public:
     struct Options {
         // How long a call that Excel rejects as busy is retried before it fails with Busy.
         std::chrono::milliseconds busyAllowance{2000};
-        // How many items an enumeration fetches per round trip.
+        // How many cells an enumeration of a range fetches per round trip (worksheets are
+        // fetched one at a time).
         unsigned long enumBatch{256};
     };
 
