@@ -56,6 +56,23 @@ Soffice::Soffice(std::string pipeName, bool listen) : pipe_(std::move(pipeName))
         ::_exit(127);
     }
     pgid_ = pid;
+    // A watchdog kills Calc if this test program dies without running its destructors: it
+    // waits for the end of a pipe whose only writer is this process.
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) == 0) {
+        const pid_t dog = ::fork();
+        if (dog == 0) {
+            ::close(fds[1]);
+            char c;
+            while (::read(fds[0], &c, 1) > 0) {
+            }
+            ::kill(-pid, SIGKILL);
+            ::_exit(0);
+        }
+        ::close(fds[0]);
+        watchdog_ = dog;
+        guard_ = fds[1];
+    }
 }
 
 bool Soffice::waitReady(int seconds) {
@@ -82,6 +99,8 @@ void Soffice::kill() {
 
 Soffice::~Soffice() {
     kill();
+    if (guard_ >= 0) ::close(guard_);
+    if (watchdog_ > 0) ::waitpid(watchdog_, nullptr, 0);
     std::error_code ec;
     std::filesystem::remove_all(home_, ec);
 }

@@ -33,6 +33,8 @@ private:
     std::string home_;
     pid_t pgid_ = -1;
     bool listen_;
+    pid_t watchdog_ = -1;
+    int guard_ = -1;
 };
 
 // True when a Unix socket at `path` accepts a connection.

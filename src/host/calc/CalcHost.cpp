@@ -1,5 +1,7 @@
 #include "host/calc/CalcHost.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -411,14 +413,20 @@ struct CalcHost::Impl {
         if (!calc::officeRunsForThisUser()) return std::nullopt;
         const std::string accept =
             "--accept=pipe,name=" + options.pipeName + ";urp;StarOffice.ComponentContext";
-        if (!calc::handOffToRunningOffice(accept)) return std::nullopt;
+        // An instance that is still starting (or restarting after creating its profile) may
+        // drop the request: ask again for a few seconds while it runs.
+        const std::string instancePipe = calc::singleInstancePipePath();
         for (int i = 0; i < 100; ++i) {
+            // No pipe file: the running soffice belongs to another profile, not to this user's
+            // ordinary start.
+            if (instancePipe.empty() || ::access(instancePipe.c_str(), F_OK) != 0) break;
+            if (i % 10 == 0 && !calc::handOffToRunningOffice(accept) && i >= 50) break;
             if (tryConnect()) {
                 clearStaleState();
                 return AppHandle{1};
             }
             if (!calc::officeRunsForThisUser()) return std::nullopt;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return std::nullopt;
     }

@@ -1,0 +1,88 @@
+// Smart merge and unmerge-fill against a real Calc, end to end through the engine: a column of
+// n rows holding runs of random length 1 to 5, merged, then unmerged and filled. Compares the
+// batching backend with the same backend sending every host call at once (one round trip per
+// call). Usage: calc_merge_bench PIPE N [N...]   (Calc must listen on PIPE; see run.sh)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/calc/CalcHost.h"
+#include "host/calc/CalcProbe.h"
+#include "merge/CommandView.h"
+#include "merge/SmartMerge.h"
+#include "merge/UnmergeFill.h"
+
+namespace {
+
+class QuietView : public gridmoor::CommandView {
+public:
+    explicit QuietView(std::string text) : text_(std::move(text)) {}
+    std::string Text1() const override { return text_; }
+    void showMessage(std::string_view text) override { last = text; }
+    std::string last;
+
+private:
+    std::string text_;
+};
+
+std::vector<double> runsOfRandomLength(long n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_int_distribution<int> len(1, 5);
+    std::vector<double> v;
+    double value = 0;
+    while (static_cast<long>(v.size()) < n) {
+        const int l = len(gen);
+        for (int i = 0; i < l && static_cast<long>(v.size()) < n; ++i) v.push_back(value);
+        value += 1;
+    }
+    return v;
+}
+
+double seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+template <class F>
+double timed(F&& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return seconds(std::chrono::steady_clock::now() - t0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s PIPE N [N...]\n", argv[0]);
+        return 2;
+    }
+    const std::string pipe = argv[1];
+    gridmoor::calc::CalcProbe probe(pipe);
+    std::printf("%-10s %-8s %12s %12s %s\n", "rows", "mode", "merge_s", "unmerge_s", "message");
+    for (int i = 2; i < argc; ++i) {
+        const long n = std::atol(argv[i]);
+        const auto column = runsOfRandomLength(n, 42);
+        const std::string address = "B1:B" + std::to_string(n);
+        for (const bool batch : {true, false}) {
+            if (!batch && n > 20000) {
+                std::printf("%-10ld %-8s %12s %12s %s\n", n, "percall", "-", "-",
+                            "skipped (too slow)");
+                continue;
+            }
+            probe.newWorkbook();
+            probe.fillNumbers("Sheet1", "B1", column);
+            gridmoor::CalcHost host({pipe, batch});
+            QuietView merge(address), unmerge(address);
+            const double m = timed([&] { gridmoor::Command3_Click(host, merge); });
+            const double u = timed([&] { gridmoor::Command4_Click(host, unmerge); });
+            std::printf("%-10ld %-8s %12.3f %12.3f %s | %s\n", n, batch ? "batched" : "percall", m,
+                        u, merge.last.c_str(), unmerge.last.c_str());
+            std::fflush(stdout);
+        }
+    }
+    probe.closeAll();
+    return 0;
+}

@@ -1,0 +1,122 @@
+// Attach and fault runs: each test starts (and kills) its own soffice.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <thread>
+
+#include "CalcFixture.h"
+#include "host/Failure.h"
+#include "host/Texts.h"
+#include "host/calc/OfficeProcess.h"
+#include "merge/CommandView.h"
+#include "merge/SmartMerge.h"
+
+namespace gridmoor::calctest {
+namespace {
+
+class RecordingView : public CommandView {
+public:
+    explicit RecordingView(std::string text) : text_(std::move(text)) {}
+    std::string Text1() const override { return text_; }
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    std::vector<std::string> messages;
+
+private:
+    std::string text_;
+};
+
+TEST(CalcAttach, OrdinaryCalcIsAskedToListenAndAttached) {
+    Soffice office(uniquePipe("ordinary"), false);
+    ASSERT_TRUE(office.waitReady(90));
+    CalcHost host({office.pipeName(), true});
+    {
+        HostLink link(host);
+        link.attach();
+        ASSERT_FALSE(link.empty());
+    }
+    calc::CalcProbe probe(office.pipeName());
+    probe.newWorkbook("Data");
+    HostLink link(host);
+    link.attach();
+    ASSERT_FALSE(link.empty());
+    EXPECT_EQ(host.Name(host.ActiveSheet(host.Activeworkbook(link.app()))), "Data");
+}
+
+TEST(CalcAttach, NoCalcRunningGivesNothingAndStartsNothing) {
+    char tmpl[] = "/tmp/gridmoor-nocalc-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    ::setenv("HOME", tmpl, 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    CalcHost host({uniquePipe("none"), true});
+    {
+        HostLink link(host);
+        link.attach();
+        EXPECT_TRUE(link.empty());
+    }
+    // Nothing was started for this profile: no instance answers its pipe, no profile made.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_FALSE(socketAccepts(calc::singleInstancePipePath()));
+    EXPECT_FALSE(std::filesystem::exists(std::string(tmpl) + "/.config/libreoffice"));
+    std::filesystem::remove_all(tmpl);
+}
+
+TEST(CalcFault, CalcQuittingBetweenCallsIsGoneThenNothingToAttach) {
+    Soffice office(uniquePipe("quit"), true);
+    ASSERT_TRUE(office.waitReady(90));
+    calc::CalcProbe probe(office.pipeName());
+    probe.newWorkbook();
+    CalcHost host({office.pipeName(), true});
+    const auto start = std::chrono::steady_clock::now();
+    {
+        HostLink link(host);
+        link.attach();
+        ASSERT_FALSE(link.empty());
+        const SheetHandle sheet = host.ActiveSheet(host.Activeworkbook(link.app()));
+        host.Merge(host.Range(sheet, "A1:A2"));  // deferred: endRun must not hang on it
+        office.kill();
+        try {
+            host.Value(host.Range(sheet, "A1"));
+            ADD_FAILURE() << "a call on a Calc that quit succeeded";
+        } catch (const HostError& e) {
+            EXPECT_EQ(e.cause(), HostError::Cause::Gone) << e.what();
+        }
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    HostLink again(host);
+    again.attach();
+    EXPECT_TRUE(again.empty());
+}
+
+TEST(CalcFault, CalcQuittingDuringASmartMergeEndsTheCommandWithoutHangOrCrash) {
+    Soffice office(uniquePipe("midmerge"), true);
+    ASSERT_TRUE(office.waitReady(90));
+    calc::CalcProbe probe(office.pipeName());
+    probe.newWorkbook();
+    std::vector<double> column(20000);
+    for (std::size_t i = 0; i < column.size(); ++i) column[i] = static_cast<double>(i / 3);
+    probe.fillNumbers("Sheet1", "B1", column);
+    CalcHost host({office.pipeName(), true});
+    RecordingView view("B1:B20000");
+    auto killer = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        office.kill();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    auto done = std::async(std::launch::async, [&] { Command3_Click(host, view); });
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(60)), std::future_status::ready)
+        << "the command hung";
+    done.get();
+    killer.get();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(view.messages.size(), 1u);
+    HostLink again(host);
+    again.attach();
+    EXPECT_TRUE(again.empty());
+}
+
+}  // namespace
+}  // namespace gridmoor::calctest
