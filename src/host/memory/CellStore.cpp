@@ -2,14 +2,44 @@
 
 namespace gridmoor::memory {
 
-const StoredCell* CellStore::find(std::int32_t row, std::int32_t column) const {
+CellStore::Chunk* CellStore::chunkAt(std::int32_t column, std::int32_t chunk) const {
     if (column < 1 || static_cast<std::size_t>(column) > columns_.size()) return nullptr;
     const Column& col = columns_[static_cast<std::size_t>(column - 1)];
-    const auto it = col.find(chunkOf(row));
-    if (it == col.end()) return nullptr;
-    const std::int32_t slot = row - firstRowOf(it->first);
-    if (!(it->second.used & bit(slot))) return nullptr;
-    return &it->second.cells[static_cast<std::size_t>(slot)];
+    const auto page = static_cast<std::size_t>(chunk / kPageChunks);
+    if (page >= col.pages.size() || !col.pages[page]) return nullptr;
+    return col.pages[page]->chunks[static_cast<std::size_t>(chunk % kPageChunks)].get();
+}
+
+CellStore::Chunk& CellStore::makeChunk(std::int32_t column, std::int32_t chunk) {
+    if (columns_.size() < static_cast<std::size_t>(column))
+        columns_.resize(static_cast<std::size_t>(column));
+    Column& col = columns_[static_cast<std::size_t>(column - 1)];
+    const auto page = static_cast<std::size_t>(chunk / kPageChunks);
+    if (col.pages.size() <= page) col.pages.resize(page + 1);
+    if (!col.pages[page]) col.pages[page] = std::make_unique<Page>();
+    Page& p = *col.pages[page];
+    auto& slot = p.chunks[static_cast<std::size_t>(chunk % kPageChunks)];
+    if (!slot) {
+        slot = std::make_unique<Chunk>();
+        ++p.present;
+    }
+    return *slot;
+}
+
+void CellStore::dropChunk(std::int32_t column, std::int32_t chunk) {
+    Column& col = columns_[static_cast<std::size_t>(column - 1)];
+    const auto page = static_cast<std::size_t>(chunk / kPageChunks);
+    Page& p = *col.pages[page];
+    p.chunks[static_cast<std::size_t>(chunk % kPageChunks)].reset();
+    if (--p.present == 0) col.pages[page].reset();
+}
+
+const StoredCell* CellStore::find(std::int32_t row, std::int32_t column) const {
+    const Chunk* chunk = chunkAt(column, chunkOf(row));
+    if (!chunk) return nullptr;
+    const std::int32_t slot = row - firstRowOf(chunkOf(row));
+    if (!(chunk->used & bit(slot))) return nullptr;
+    return &chunk->cells[static_cast<std::size_t>(slot)];
 }
 
 void CellStore::put(std::int32_t row, std::int32_t column, StoredCell cell) {
@@ -21,31 +51,22 @@ void CellStore::erase(const A1Area& area) {
     const auto last =
         std::min<std::int64_t>(area.right, static_cast<std::int64_t>(columns_.size()));
     for (std::int32_t c = area.left; c <= last; ++c) {
-        Column& col = columns_[static_cast<std::size_t>(c - 1)];
-        auto it = col.lower_bound(chunkOf(area.top));
-        const std::int32_t lastChunk = chunkOf(area.bottom);
-        while (it != col.end() && it->first <= lastChunk) {
-            const std::int32_t base = firstRowOf(it->first);
-            if (base >= area.top && base + kChunkRows - 1 <= area.bottom) {
-                it = col.erase(it);  // the whole chunk lies inside the area
-                continue;
+        forEachChunk(c, chunkOf(area.top), chunkOf(area.bottom), [&](std::int32_t k, Chunk& chunk) {
+            std::uint32_t todo = chunk.used & slotsWithin(k, area.top, area.bottom);
+            while (todo) {
+                const auto slot = static_cast<std::int32_t>(std::countr_zero(todo));
+                todo &= todo - 1;
+                chunk.cells[static_cast<std::size_t>(slot)] = StoredCell{};
+                chunk.used &= ~bit(slot);
             }
-            Chunk& chunk = it->second;
-            for (std::int32_t slot = 0; slot < kChunkRows; ++slot) {
-                const std::int32_t row = base + slot;
-                if (row >= area.top && row <= area.bottom && (chunk.used & bit(slot))) {
-                    chunk.cells[static_cast<std::size_t>(slot)] = StoredCell{};
-                    chunk.used &= ~bit(slot);
-                }
-            }
-            it = chunk.used == 0 ? col.erase(it) : std::next(it);
-        }
+        });
     }
 }
 
 bool CellStore::empty() const noexcept {
     for (const auto& col : columns_)
-        if (!col.empty()) return false;
+        for (const auto& page : col.pages)
+            if (page) return false;
     return true;
 }
 

@@ -1,17 +1,17 @@
 // CellStore: the cells of one sheet of the in-memory host, stored sparsely.
 //
 // A cell that holds no value and has the default format is not stored. Each column keeps
-// its stored cells in chunks of 32 rows, keyed by chunk number, so that reaching one cell
-// costs O(log chunks), walking the stored cells of an area costs O(columns of the area x
-// log chunks + stored cells of the area), and a whole column or the whole sheet is never
-// walked cell by cell unless every cell is to be written.
+// its stored cells in chunks of 32 rows, reached through a two-level table (pages of 256
+// chunks), so reaching one cell costs O(1), walking the stored cells of an area costs
+// O(stored cells + chunks and pages present in the area + columns), and a whole column or
+// the whole sheet is never walked cell by cell unless every cell is to be written.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
-#include <iterator>
-#include <map>
+#include <memory>
 #include <vector>
 
 #include "host/CellValue.h"
@@ -54,49 +54,88 @@ public:
 
 private:
     static constexpr std::int32_t kChunkRows = 32;
+    static constexpr std::int32_t kPageChunks = 256;
     struct Chunk {
         std::array<StoredCell, kChunkRows> cells;
         std::uint32_t used = 0;  // bit i: row (chunk * 32 + i + 1) is stored
     };
-    using Column = std::map<std::int32_t, Chunk>;
+    struct Page {
+        std::array<std::unique_ptr<Chunk>, kPageChunks> chunks;
+        std::int32_t present = 0;
+    };
+    struct Column {
+        std::vector<std::unique_ptr<Page>> pages;
+    };
 
     static std::int32_t chunkOf(std::int32_t row) noexcept { return (row - 1) / kChunkRows; }
     static std::int32_t firstRowOf(std::int32_t chunk) noexcept { return chunk * kChunkRows + 1; }
     static std::uint32_t bit(std::int32_t slot) noexcept { return std::uint32_t{1} << slot; }
-
-    Column& column(std::int32_t c) {
-        if (columns_.size() < static_cast<std::size_t>(c))
-            columns_.resize(static_cast<std::size_t>(c));
-        return columns_[static_cast<std::size_t>(c - 1)];
+    // The slots of a chunk whose rows lie in [top, bottom].
+    static std::uint32_t slotsWithin(std::int32_t chunk, std::int32_t top, std::int32_t bottom) {
+        const std::int32_t base = firstRowOf(chunk);
+        const std::int32_t from = std::max(top, base) - base;
+        const std::int32_t to = std::min(bottom, base + kChunkRows - 1) - base;
+        if (from > to) return 0;
+        const std::uint32_t upTo = to == kChunkRows - 1 ? ~std::uint32_t{0} : bit(to + 1) - 1;
+        return upTo & ~(bit(from) - 1);
     }
+
+    Chunk* chunkAt(std::int32_t column, std::int32_t chunk) const;
+    Chunk& makeChunk(std::int32_t column, std::int32_t chunk);
+    void dropChunk(std::int32_t column, std::int32_t chunk);
+
+    // Calls f(chunk number, Chunk&) for every present chunk of the column numbered in
+    // [first, last], in order; drops the chunks f leaves with no stored cell.
+    template <class F>
+    void forEachChunk(std::int32_t column, std::int32_t first, std::int32_t last, F&& f);
 
     std::vector<Column> columns_;  // index column - 1; grows to the rightmost column used
 };
+
+template <class F>
+void CellStore::forEachChunk(std::int32_t column, std::int32_t first, std::int32_t last, F&& f) {
+    if (column < 1 || static_cast<std::size_t>(column) > columns_.size()) return;
+    Column& col = columns_[static_cast<std::size_t>(column - 1)];
+    const std::int32_t lastPage =
+        std::min(last / kPageChunks, static_cast<std::int32_t>(col.pages.size()) - 1);
+    for (std::int32_t p = first / kPageChunks; p <= lastPage; ++p) {
+        Page* page = col.pages[static_cast<std::size_t>(p)].get();
+        if (!page) continue;
+        const std::int32_t from = std::max(first, p * kPageChunks);
+        const std::int32_t to = std::min(last, p * kPageChunks + kPageChunks - 1);
+        for (std::int32_t k = from; k <= to; ++k) {
+            auto& slot = page->chunks[static_cast<std::size_t>(k - p * kPageChunks)];
+            if (!slot) continue;
+            f(k, *slot);
+            if (slot->used == 0) {
+                slot.reset();
+                if (--page->present == 0) {
+                    col.pages[static_cast<std::size_t>(p)].reset();
+                    break;
+                }
+            }
+        }
+    }
+}
 
 template <class F>
 void CellStore::forEachStored(const A1Area& area, F&& f) {
     const auto last =
         std::min<std::int64_t>(area.right, static_cast<std::int64_t>(columns_.size()));
     for (std::int32_t c = area.left; c <= last; ++c) {
-        Column& col = columns_[static_cast<std::size_t>(c - 1)];
-        auto it = col.lower_bound(chunkOf(area.top));
-        const std::int32_t lastChunk = chunkOf(area.bottom);
-        while (it != col.end() && it->first <= lastChunk) {
-            Chunk& chunk = it->second;
-            const std::int32_t base = firstRowOf(it->first);
-            for (std::int32_t slot = 0; slot < kChunkRows; ++slot) {
-                if (!(chunk.used & bit(slot))) continue;
-                const std::int32_t row = base + slot;
-                if (row < area.top || row > area.bottom) continue;
+        forEachChunk(c, chunkOf(area.top), chunkOf(area.bottom), [&](std::int32_t k, Chunk& chunk) {
+            std::uint32_t todo = chunk.used & slotsWithin(k, area.top, area.bottom);
+            while (todo) {
+                const auto slot = static_cast<std::int32_t>(std::countr_zero(todo));
+                todo &= todo - 1;
                 StoredCell& cell = chunk.cells[static_cast<std::size_t>(slot)];
-                f(row, c, cell);
+                f(firstRowOf(k) + slot, c, cell);
                 if (cell.blank()) {
                     cell = StoredCell{};
                     chunk.used &= ~bit(slot);
                 }
             }
-            it = chunk.used == 0 ? col.erase(it) : std::next(it);
-        }
+        });
     }
 }
 
@@ -106,15 +145,25 @@ void CellStore::forEachStored(const A1Area& area, F&& f) const {
         std::min<std::int64_t>(area.right, static_cast<std::int64_t>(columns_.size()));
     for (std::int32_t c = area.left; c <= last; ++c) {
         const Column& col = columns_[static_cast<std::size_t>(c - 1)];
+        const std::int32_t first = chunkOf(area.top);
         const std::int32_t lastChunk = chunkOf(area.bottom);
-        for (auto it = col.lower_bound(chunkOf(area.top));
-             it != col.end() && it->first <= lastChunk; ++it) {
-            const Chunk& chunk = it->second;
-            const std::int32_t base = firstRowOf(it->first);
-            for (std::int32_t slot = 0; slot < kChunkRows; ++slot) {
-                const std::int32_t row = base + slot;
-                if ((chunk.used & bit(slot)) && row >= area.top && row <= area.bottom)
-                    f(row, c, chunk.cells[static_cast<std::size_t>(slot)]);
+        const std::int32_t lastPage =
+            std::min(lastChunk / kPageChunks, static_cast<std::int32_t>(col.pages.size()) - 1);
+        for (std::int32_t p = first / kPageChunks; p <= lastPage; ++p) {
+            const Page* page = col.pages[static_cast<std::size_t>(p)].get();
+            if (!page) continue;
+            const std::int32_t from = std::max(first, p * kPageChunks);
+            const std::int32_t to = std::min(lastChunk, p * kPageChunks + kPageChunks - 1);
+            for (std::int32_t k = from; k <= to; ++k) {
+                const Chunk* chunk =
+                    page->chunks[static_cast<std::size_t>(k - p * kPageChunks)].get();
+                if (!chunk) continue;
+                std::uint32_t todo = chunk->used & slotsWithin(k, area.top, area.bottom);
+                while (todo) {
+                    const auto slot = static_cast<std::int32_t>(std::countr_zero(todo));
+                    todo &= todo - 1;
+                    f(firstRowOf(k) + slot, c, chunk->cells[static_cast<std::size_t>(slot)]);
+                }
             }
         }
     }
@@ -123,11 +172,8 @@ void CellStore::forEachStored(const A1Area& area, F&& f) const {
 template <class F>
 void CellStore::forEachCell(const A1Area& area, F&& f) {
     for (std::int32_t c = area.left; c <= area.right; ++c) {
-        Column& col = column(c);
-        auto hint = col.lower_bound(chunkOf(area.top));
         for (std::int32_t k = chunkOf(area.top); k <= chunkOf(area.bottom); ++k) {
-            auto it = col.try_emplace(hint, k);
-            Chunk& chunk = it->second;
+            Chunk& chunk = makeChunk(c, k);
             const std::int32_t base = firstRowOf(k);
             const std::int32_t from = std::max(area.top, base);
             const std::int32_t to = std::min(area.bottom, base + kChunkRows - 1);
@@ -142,7 +188,7 @@ void CellStore::forEachCell(const A1Area& area, F&& f) {
                     chunk.used |= bit(slot);
                 }
             }
-            hint = chunk.used == 0 ? col.erase(it) : std::next(it);
+            if (chunk.used == 0) dropChunk(c, k);
         }
     }
 }

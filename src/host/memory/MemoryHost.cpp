@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <span>
 #include <stdexcept>
 #include <tuple>
 #include <type_traits>
@@ -73,31 +74,45 @@ std::string sheetNameProblem(std::string_view name) {
 
 // A table of the objects handed out during one run. Ids are never reused: release()
 // moves the base past every id handed out, so a handle of an earlier run names nothing.
+// Items live in fixed blocks, so a run that hands out millions of objects never moves
+// the ones it has.
 template <class T>
 class HandleTable {
 public:
     std::uint32_t add(T item) {
-        if (items_.size() >= std::numeric_limits<std::uint32_t>::max() - base_ - 1)
+        if (size_ >= std::numeric_limits<std::uint32_t>::max() - base_ - 1)
             raise(Cause::Other, "too many objects in one run");
-        items_.push_back(std::move(item));
-        return base_ + static_cast<std::uint32_t>(items_.size());
+        if (size_ % kBlock == 0) {
+            auto block = std::make_unique<std::vector<T>>();
+            block->reserve(kBlock);
+            blocks_.push_back(std::move(block));
+        }
+        blocks_.back()->push_back(std::move(item));
+        ++size_;
+        return base_ + static_cast<std::uint32_t>(size_);
     }
     T* find(std::uint32_t id) {
-        if (id <= base_ || id - base_ > items_.size()) return nullptr;
-        return &items_[id - base_ - 1];
+        if (id <= base_ || id - base_ > size_) return nullptr;
+        const std::size_t i = id - base_ - 1;
+        return &(*blocks_[i / kBlock])[i % kBlock];
     }
     const T* find(std::uint32_t id) const {
-        return const_cast<HandleTable*>(this)->find(id);  // NOLINT: same lookup
+        if (id <= base_ || id - base_ > size_) return nullptr;
+        const std::size_t i = id - base_ - 1;
+        return &(*blocks_[i / kBlock])[i % kBlock];
     }
     void release() noexcept {
-        base_ += static_cast<std::uint32_t>(items_.size());
-        std::vector<T>().swap(items_);
+        base_ += static_cast<std::uint32_t>(size_);
+        size_ = 0;
+        blocks_.clear();
     }
-    std::size_t size() const noexcept { return items_.size(); }
+    std::size_t size() const noexcept { return size_; }
 
 private:
+    static constexpr std::size_t kBlock = 4096;
     std::uint32_t base_ = 0;
-    std::vector<T> items_;
+    std::size_t size_ = 0;
+    std::vector<std::unique_ptr<std::vector<T>>> blocks_;
 };
 
 struct Sheet {
@@ -211,6 +226,14 @@ struct MemoryHost::State {
     std::vector<std::pair<std::string, Cause>> failOps;
     std::optional<std::uint64_t> goneAt;
 
+    // Buffers mergeArea reuses from call to call.
+    struct Pos {
+        std::int32_t row;
+        std::int32_t column;
+    };
+    std::vector<std::uint32_t> metBuffer;
+    std::vector<Pos> filledBuffer;
+
     // ===== calls =====
 
     // Runs one interface call: counts it, logs it, applies the injected faults, then runs
@@ -312,6 +335,12 @@ struct MemoryHost::State {
         return areaLists[extra - 1];
     }
     std::vector<A1Area> areasOf(const RangeObj& r) const { return areasOf(r.extra, r.first); }
+    // The areas without a copy; valid while `r` lives and no range of several areas is
+    // handed out.
+    std::span<const A1Area> areaSpan(const RangeObj& r) const {
+        if (r.extra == 0) return {&r.first, 1};
+        return areaLists[r.extra - 1];
+    }
 
     // ===== handing out objects =====
 
@@ -511,6 +540,10 @@ struct MemoryHost::State {
         Block b;
         b.rows = static_cast<std::int32_t>(a.rows());
         b.columns = static_cast<std::int32_t>(a.columns());
+        std::size_t stored = 0;
+        std::as_const(s.cells).forEachStored(
+            a, [&](std::int32_t, std::int32_t, const StoredCell&) { ++stored; });
+        b.cells.reserve(stored);
         std::as_const(s.cells).forEachStored(
             a, [&](std::int32_t r, std::int32_t c, const StoredCell& cell) {
                 b.cells.push_back({r - a.top, c - a.left, cell});
@@ -589,6 +622,28 @@ struct MemoryHost::State {
         }
     }
 
+    // Puts the values, formats and merged areas of `source` on another sheet at `target`
+    // (of the same size), replacing everything there.
+    static void copyBlock(const Sheet& from, const A1Area& source, Sheet& to,
+                          const A1Area& target) {
+        refusePartlyCoveredMerges(to, target);
+        removeMergesMeeting(to, target);
+        to.cells.erase(target);
+        const std::int32_t down = target.top - source.top;
+        const std::int32_t across = target.left - source.left;
+        std::as_const(from.cells)
+            .forEachStored(source,
+                           [&](std::int32_t row, std::int32_t column, const StoredCell& cell) {
+                               to.cells.put(row + down, column + across, cell);
+                           });
+        for (std::uint32_t id : from.merges.meeting(source)) {
+            const A1Area c = overlap(from.merges.get(id).area, source);
+            if (c.isCell()) continue;
+            const A1Area area{c.top + down, c.left + across, c.bottom + down, c.right + across};
+            to.merges.add(area, coveredCellsEmpty(to, area));
+        }
+    }
+
     // Gives the target area the formats and merged areas of the block, tiled `down` x
     // `across` times from its top-left; values stay.
     static void pasteFormats(Sheet& s, const Block& b, const A1Area& target, std::int32_t down,
@@ -622,7 +677,8 @@ struct MemoryHost::State {
         // the rectangle and the areas met is itself a rectangle, no further area can meet
         // it (areas are disjoint), so the common case needs one lookup only.
         A1Area r = area;
-        std::vector<std::uint32_t> met = s.merges.meeting(r);
+        std::vector<std::uint32_t>& met = metBuffer;
+        s.merges.meeting(r, met);
         for (;;) {
             A1Area grown = r;
             std::int64_t unionCells = r.cells();
@@ -634,25 +690,32 @@ struct MemoryHost::State {
             if (grown == r) break;
             r = grown;
             if (unionCells == grown.cells()) break;
-            met = s.merges.meeting(r);
+            s.merges.meeting(r, met);
         }
         if (r.isCell()) return;
 
         // The non-empty cells of the union: those of the given area outside the areas
         // met, those of each area met (only the top-left one when the area is known to
         // hold nothing else, so growing a long merged area does not read it again), and
-        // those of any cell the union added beyond both.
-        struct Pos {
-            std::int32_t row;
-            std::int32_t column;
+        // those of any cell the union added beyond both. Every merged area holding a cell
+        // of the union is one of those met.
+        std::vector<Pos>& filled = filledBuffer;
+        filled.clear();
+        const auto inMet = [&](std::int32_t row, std::int32_t column) {
+            if (met.empty()) return false;
+            if (met.size() <= 4) {
+                for (std::uint32_t id : met)
+                    if (s.merges.get(id).area.contains(row, column)) return true;
+                return false;
+            }
+            return s.merges.at(row, column) != nullptr;
         };
-        std::vector<Pos> filled;
         const auto scanOutsideMerges = [&](const A1Area& rect, const A1Area* skip) {
             std::as_const(s.cells).forEachStored(
                 rect, [&](std::int32_t row, std::int32_t column, const StoredCell& cell) {
                     if (cell.value.isEmpty()) return;
                     if (skip && skip->contains(row, column)) return;
-                    if (s.merges.at(row, column)) return;
+                    if (inMet(row, column)) return;
                     filled.push_back({row, column});
                 });
         };
@@ -1109,6 +1172,17 @@ void MemoryHost::Copy(RangeHandle range, Destination destination) {
             if (dst.extra != 0)
                 raise(Cause::BadArgument, "cannot copy onto a range of several areas");
             State::requireUnprotected(to, "Copy");
+            if (src.extra == 0 && &from != &to) {
+                // One block to another sheet: cell by cell, with no snapshot in between.
+                const A1Area& a = src.first;
+                const A1Area place{dst.first.top, dst.first.left,
+                                   static_cast<std::int32_t>(dst.first.top + a.rows() - 1),
+                                   static_cast<std::int32_t>(dst.first.left + a.columns() - 1)};
+                if (!place.valid())
+                    raise(Cause::BadArgument, "the copy would reach beyond the sheet's edge");
+                State::copyBlock(from, a, to, place);
+                return;
+            }
             const Block block = s_->snapshotRange(from, s_->areasOf(src));
             const A1Area place{dst.first.top, dst.first.left,
                                static_cast<std::int32_t>(dst.first.top + block.rows - 1),
@@ -1167,7 +1241,7 @@ void MemoryHost::Merge(RangeHandle range) {
             const RangeObj r = s_->rangeOf(range);
             Sheet& s = s_->sheetOfRange(r);
             State::requireUnprotected(s, "Merge");
-            for (const A1Area& a : s_->areasOf(r)) s_->mergeArea(s, a);
+            for (const A1Area& a : s_->areaSpan(r)) s_->mergeArea(s, a);
         });
 }
 
@@ -1178,7 +1252,7 @@ void MemoryHost::UnMerge(RangeHandle range) {
             const RangeObj r = s_->rangeOf(range);
             Sheet& s = s_->sheetOfRange(r);
             State::requireUnprotected(s, "UnMerge");
-            for (const A1Area& a : s_->areasOf(r)) State::removeMergesMeeting(s, a);
+            for (const A1Area& a : s_->areaSpan(r)) State::removeMergesMeeting(s, a);
         });
 }
 
@@ -1215,7 +1289,7 @@ void MemoryHost::setValue(RangeHandle range, const CellValue& value) {
             const RangeObj r = s_->rangeOf(range);
             Sheet& s = s_->sheetOfRange(r);
             State::requireUnprotected(s, "writing a value");
-            const std::vector<A1Area> areas = s_->areasOf(r);
+            const std::span<const A1Area> areas = s_->areaSpan(r);
             if (!value.isEmpty()) {
                 std::int64_t total = 0;
                 for (const A1Area& a : areas) total += a.cells();

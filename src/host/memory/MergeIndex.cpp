@@ -24,11 +24,17 @@ void collect(const std::map<std::int32_t, std::uint32_t>& line, std::int32_t fro
 
 std::vector<std::uint32_t> MergeIndex::meeting(const A1Area& area) const {
     std::vector<std::uint32_t> ids;
-    if (areas_.empty()) return ids;
+    meeting(area, ids);
+    return ids;
+}
+
+void MergeIndex::meeting(const A1Area& area, std::vector<std::uint32_t>& ids) const {
+    ids.clear();
+    if (count_ == 0) return;
     if (listedByColumn_ > 0) {
         const auto last =
             std::min<std::int64_t>(area.right, static_cast<std::int64_t>(byColumn_.size()));
-        const auto bottomOf = [&](std::uint32_t id) { return areas_.at(id).area.bottom; };
+        const auto bottomOf = [&](std::uint32_t id) { return areas_[id].area.bottom; };
         for (std::int32_t c = area.left; c <= last; ++c)
             collect(byColumn_[static_cast<std::size_t>(c - 1)], area.top, area.bottom, bottomOf,
                     ids);
@@ -36,13 +42,14 @@ std::vector<std::uint32_t> MergeIndex::meeting(const A1Area& area) const {
     if (listedByRow_ > 0) {
         const auto last =
             std::min<std::int64_t>(area.bottom, static_cast<std::int64_t>(byRow_.size()));
-        const auto rightOf = [&](std::uint32_t id) { return areas_.at(id).area.right; };
+        const auto rightOf = [&](std::uint32_t id) { return areas_[id].area.right; };
         for (std::int32_t r = area.top; r <= last; ++r)
             collect(byRow_[static_cast<std::size_t>(r - 1)], area.left, area.right, rightOf, ids);
     }
-    std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    return ids;
+    if (ids.size() > 1) {
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    }
 }
 
 const MergedArea* MergeIndex::at(std::int32_t row, std::int32_t column) const {
@@ -51,7 +58,7 @@ const MergedArea* MergeIndex::at(std::int32_t row, std::int32_t column) const {
         const Line& line = byColumn_[static_cast<std::size_t>(column - 1)];
         auto it = line.upper_bound(row);
         if (it != line.begin()) {
-            const MergedArea& m = areas_.at(std::prev(it)->second);
+            const MergedArea& m = areas_[std::prev(it)->second];
             if (m.area.bottom >= row) return &m;
         }
     }
@@ -59,7 +66,7 @@ const MergedArea* MergeIndex::at(std::int32_t row, std::int32_t column) const {
         const Line& line = byRow_[static_cast<std::size_t>(row - 1)];
         auto it = line.upper_bound(column);
         if (it != line.begin()) {
-            const MergedArea& m = areas_.at(std::prev(it)->second);
+            const MergedArea& m = areas_[std::prev(it)->second];
             if (m.area.right >= column) return &m;
         }
     }
@@ -67,8 +74,18 @@ const MergedArea* MergeIndex::at(std::int32_t row, std::int32_t column) const {
 }
 
 std::uint32_t MergeIndex::add(const A1Area& area, bool coveredClean) {
-    const std::uint32_t id = nextId_++;
-    areas_.emplace(id, MergedArea{area, coveredClean});
+    std::uint32_t id;
+    if (!free_.empty()) {
+        id = free_.back();
+        free_.pop_back();
+        areas_[id] = MergedArea{area, coveredClean};
+        alive_[id] = true;
+    } else {
+        id = static_cast<std::uint32_t>(areas_.size());
+        areas_.push_back(MergedArea{area, coveredClean});
+        alive_.push_back(true);
+    }
+    ++count_;
     if (listedByRows(area)) {
         if (byRow_.size() < static_cast<std::size_t>(area.bottom))
             byRow_.resize(static_cast<std::size_t>(area.bottom));
@@ -86,9 +103,8 @@ std::uint32_t MergeIndex::add(const A1Area& area, bool coveredClean) {
 }
 
 void MergeIndex::remove(std::uint32_t id) {
-    const auto it = areas_.find(id);
-    if (it == areas_.end()) return;
-    const A1Area area = it->second.area;
+    if (id >= areas_.size() || !alive_[id]) return;
+    const A1Area area = areas_[id].area;
     if (listedByRows(area)) {
         for (std::int32_t r = area.top; r <= area.bottom; ++r)
             byRow_[static_cast<std::size_t>(r - 1)].erase(area.left);
@@ -98,13 +114,16 @@ void MergeIndex::remove(std::uint32_t id) {
             byColumn_[static_cast<std::size_t>(c - 1)].erase(area.top);
         --listedByColumn_;
     }
-    areas_.erase(it);
+    alive_[id] = false;
+    free_.push_back(id);
+    --count_;
 }
 
 std::vector<A1Area> MergeIndex::all() const {
     std::vector<A1Area> out;
-    out.reserve(areas_.size());
-    for (const auto& [id, m] : areas_) out.push_back(m.area);
+    out.reserve(count_);
+    for (std::size_t id = 0; id < areas_.size(); ++id)
+        if (alive_[id]) out.push_back(areas_[id].area);
     std::sort(out.begin(), out.end(), [](const A1Area& a, const A1Area& b) {
         return a.top != b.top ? a.top < b.top : a.left < b.left;
     });

@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <map>
-#include <unordered_map>
 #include <vector>
 
 #include "host/memory/A1Address.h"
@@ -26,16 +25,18 @@ struct MergedArea {
 
 class MergeIndex {
 public:
-    bool empty() const noexcept { return areas_.empty(); }
-    std::size_t size() const noexcept { return areas_.size(); }
+    bool empty() const noexcept { return count_ == 0; }
+    std::size_t size() const noexcept { return count_; }
 
     // Ids of the merged areas that share a cell with `area`, ascending, each once.
     std::vector<std::uint32_t> meeting(const A1Area& area) const;
+    // The same into `out` (cleared first), which keeps its capacity from call to call.
+    void meeting(const A1Area& area, std::vector<std::uint32_t>& out) const;
     // The area holding the cell, if any.
     const MergedArea* at(std::int32_t row, std::int32_t column) const;
 
-    MergedArea& get(std::uint32_t id) { return areas_.at(id); }
-    const MergedArea& get(std::uint32_t id) const { return areas_.at(id); }
+    MergedArea& get(std::uint32_t id) { return areas_[id]; }
+    const MergedArea& get(std::uint32_t id) const { return areas_[id]; }
 
     // Adds an area that overlaps none of the present ones; returns its id.
     std::uint32_t add(const A1Area& area, bool coveredClean);
@@ -48,8 +49,10 @@ private:
     using Line = std::map<std::int32_t, std::uint32_t>;  // start -> id, disjoint intervals
     static bool listedByRows(const A1Area& a) noexcept { return a.columns() > a.rows(); }
 
-    std::unordered_map<std::uint32_t, MergedArea> areas_;
-    std::uint32_t nextId_ = 1;
+    std::vector<MergedArea> areas_;    // by id; slots of removed areas are reused
+    std::vector<std::uint32_t> free_;  // ids of removed areas
+    std::vector<bool> alive_;
+    std::size_t count_ = 0;
     std::vector<Line> byColumn_;  // index column - 1: areas listed by column, keyed by top
     std::vector<Line> byRow_;     // index row - 1: areas listed by row, keyed by left
     std::size_t listedByColumn_ = 0;
