@@ -1,7 +1,11 @@
 // Form8 on a real X server under a real window manager (run by run-under-xvfb.sh): the
 // keep-above request made at start-up reaches the window manager and holds.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <QtTest>
 
@@ -49,6 +53,7 @@ private slots:
     void keepAboveIsSetOnTheShownWindow();
     void staysInFrontOfAnotherActivatedWindow();
     void clientAreaIsAtItsPlace();
+    void messageStandsInFrontOfTheWindow();
 };
 
 void Form8KeepAboveTest::initTestCase() {
@@ -121,6 +126,44 @@ void Form8KeepAboveTest::clientAreaIsAtItsPlace() {
     QVERIFY2(info.contains(QStringLiteral("Absolute upper-left Y:  333")), qPrintable(info));
     QVERIFY2(info.contains(QStringLiteral("Width: 429")), qPrintable(info));
     QVERIFY2(info.contains(QStringLiteral("Height: 215")), qPrintable(info));
+}
+
+// A message box belongs to the window, so the window manager keeps it in front of the
+// window although the window is kept above everything else.
+void Form8KeepAboveTest::messageStandsInFrontOfTheWindow() {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx");
+    Form8 form(host);
+    form.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        windowProperty(form, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_ABOVE")),
+        5000);
+    host.setRunning(false);  // the refresh will say that no workbook is open
+
+    WId box = 0;
+    QList<WId> order;
+    QString transientFor;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* message = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (message == nullptr || !message->isVisible() || box != 0) return;
+        box = message->winId();
+        QVERIFY(QTest::qWaitForWindowExposed(message));
+        QTest::qWait(300);  // let the window manager stack it
+        order = stacking();
+        transientFor = windowProperty(*message, "WM_TRANSIENT_FOR");
+        message->button(QMessageBox::Ok)->click();
+    });
+    poll.start(10);
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+    poll.stop();
+
+    QVERIFY2(box != 0, "the refresh showed a message");
+    QVERIFY2(transientFor.contains(QStringLiteral("0x") + QString::number(form.winId(), 16)),
+             qPrintable(transientFor));
+    QVERIFY(order.contains(form.winId()));
+    QVERIFY2(order.indexOf(box) > order.indexOf(form.winId()), "the message is in front");
 }
 
 }  // namespace gridmoor
