@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "host/CellValue.h"
 #include "host/Failure.h"
 
@@ -12,6 +14,11 @@ struct EqualityCase {
     CellValue right;
     bool equal;
 };
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const EqualityCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class EqualityTest : public ::testing::TestWithParam<EqualityCase> {};
 
@@ -69,6 +76,11 @@ struct TextFormCase {
     CellValue value;
     const char* text;
 };
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const TextFormCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TextFormTest : public ::testing::TestWithParam<TextFormCase> {};
 

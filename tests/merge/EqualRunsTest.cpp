@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "merge/EqualRuns.h"
@@ -20,6 +21,11 @@ struct RunsCase {
     std::vector<CellValue> line;
     std::vector<RunSpan> runs;
 };
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const RunsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FindEqualRunsTest : public ::testing::TestWithParam<RunsCase> {};
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,11 @@ struct LineCase {
     std::vector<std::string> calls;   // Merge calls on the scratch sheet, in order
     std::string message;
 };
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SmartMergeLineTest : public ::testing::TestWithParam<LineCase> {};
 

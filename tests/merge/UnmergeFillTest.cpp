@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct FillCase {
     std::vector<const char*> merged;  // merged areas before
     std::vector<CellValue> after;
 };
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const FillCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UnmergeFillTest : public ::testing::TestWithParam<FillCase> {};
 

@@ -28,7 +28,8 @@ CellFormat filled() {
 }
 
 TEST_F(HostFixture, CopyToDestinationCarriesValuesFormatsAndMergedAreas) {
-    host.setCells("Sheet1", "B2:B4", {txt("a"), {}, CellValue::currency(12345)});
+    host.setCells("Sheet1", "B2:B4",
+                  {txt("a longer text than sixteen bytes"), {}, CellValue::currency(12345)});
     host.setFormat("Sheet1", "B2:B3", bold());
     host.setFormat("Sheet1", "B4", filled());
     host.mergeCells("Sheet1", "B2:B3");
@@ -37,8 +38,9 @@ TEST_F(HostFixture, CopyToDestinationCarriesValuesFormatsAndMergedAreas) {
 
     host.Copy(range("B2:B4"), Destination{range("A1", "Sheet2")});
 
-    EXPECT_TRUE(sameValues(host.cells("Sheet2", "A1:A4"),
-                           {txt("a"), {}, CellValue::currency(12345), txt("keep")}));
+    EXPECT_TRUE(sameValues(
+        host.cells("Sheet2", "A1:A4"),
+        {txt("a longer text than sixteen bytes"), {}, CellValue::currency(12345), txt("keep")}));
     EXPECT_EQ(host.format("Sheet2", "A1"), bold());
     EXPECT_EQ(host.format("Sheet2", "A2"), bold());
     EXPECT_EQ(host.format("Sheet2", "A3"), filled());
