@@ -1,0 +1,18 @@
+// The tool on Windows is its window: create Form8 on the running Excel, open it, and run
+// until it is closed. No command line, no settings.
+#include <windows.h>
+
+#include "host/excel/ExcelHost.h"
+#include "window/win32/Form8.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    try {
+        gridmoor::ExcelHost host;  // keeps COM initialised on this, the window's, thread
+        gridmoor::win32::Form8 form(host);
+        form.open();
+        return form.run();
+    } catch (const std::exception& e) {
+        MessageBoxA(nullptr, e.what(), "Gridmoor", MB_OK);
+        return 1;
+    }
+}
