@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "host/CellValue.h"
@@ -19,11 +20,60 @@
 
 namespace gridmoor::memory {
 
-struct StoredCell {
-    CellValue value;
+// One stored cell in 24 bytes: its format and its value, with texts of up to 16 bytes
+// held inline and longer ones on the heap. Numbers keep their subkind and exact payload,
+// so a value reads back identical to what was written.
+class StoredCell {
+    // Declared first so that the cell packs into 24 bytes.
+    union Data {
+        Data() noexcept : integer(0) {}
+        ~Data() {}
+        std::int64_t integer;  // integer and currency payloads, error codes
+        double real;           // floating, date and boolean values
+        char chars[16];        // a text of up to 16 bytes
+        std::unique_ptr<std::string> longText;
+    } data_;
+
+public:
     std::uint32_t format = 0;  // index into the host's format table; 0 is the default
 
-    bool blank() const noexcept { return value.isEmpty() && format == 0; }
+    StoredCell() noexcept {}
+    ~StoredCell() { clearValue(); }
+    StoredCell(const StoredCell& o) : format(o.format) { copyValue(o); }
+    StoredCell(StoredCell&& o) noexcept : format(o.format) { moveValue(o); }
+    StoredCell& operator=(const StoredCell& o) {
+        if (this != &o) {
+            clearValue();
+            format = o.format;
+            copyValue(o);
+        }
+        return *this;
+    }
+    StoredCell& operator=(StoredCell&& o) noexcept {
+        if (this != &o) {
+            clearValue();
+            format = o.format;
+            moveValue(o);
+        }
+        return *this;
+    }
+
+    bool hasValue() const noexcept { return kind_ != ValueKind::Empty; }
+    bool blank() const noexcept { return kind_ == ValueKind::Empty && format == 0; }
+
+    CellValue value() const;
+    void setValue(const CellValue& v);
+    void clearValue() noexcept;
+
+private:
+    static constexpr std::uint8_t kLongText = 0xFF;  // sub_ of a text held on the heap
+
+    void copyPlain(const StoredCell& o) noexcept;  // any value but a long text
+    void copyValue(const StoredCell& o);
+    void moveValue(StoredCell& o) noexcept;
+
+    ValueKind kind_ = ValueKind::Empty;
+    std::uint8_t sub_ = 0;  // number subkind; text: inline length, or kLongText
 };
 
 class CellStore {

@@ -501,7 +501,7 @@ struct MemoryHost::State {
         bool clean = true;
         std::as_const(s.cells).forEachStored(
             a, [&](std::int32_t r, std::int32_t c, const StoredCell& cell) {
-                if ((r != a.top || c != a.left) && !cell.value.isEmpty()) clean = false;
+                if ((r != a.top || c != a.left) && cell.hasValue()) clean = false;
             });
         return clean;
     }
@@ -511,10 +511,10 @@ struct MemoryHost::State {
     static void writeValue(Sheet& s, const A1Area& a, const CellValue& v) {
         if (v.isEmpty()) {
             s.cells.forEachStored(
-                a, [](std::int32_t, std::int32_t, StoredCell& c) { c.value = CellValue{}; });
+                a, [](std::int32_t, std::int32_t, StoredCell& c) { c.clearValue(); });
             return;
         }
-        s.cells.forEachCell(a, [&](std::int32_t, std::int32_t, StoredCell& c) { c.value = v; });
+        s.cells.forEachCell(a, [&](std::int32_t, std::int32_t, StoredCell& c) { c.setValue(v); });
         for (std::uint32_t id : s.merges.meeting(a)) {
             MergedArea& m = s.merges.get(id);
             const A1Area i{std::max(a.top, m.area.top), std::max(a.left, m.area.left),
@@ -713,7 +713,7 @@ struct MemoryHost::State {
         const auto scanOutsideMerges = [&](const A1Area& rect, const A1Area* skip) {
             std::as_const(s.cells).forEachStored(
                 rect, [&](std::int32_t row, std::int32_t column, const StoredCell& cell) {
-                    if (cell.value.isEmpty()) return;
+                    if (!cell.hasValue()) return;
                     if (skip && skip->contains(row, column)) return;
                     if (inMet(row, column)) return;
                     filled.push_back({row, column});
@@ -726,12 +726,12 @@ struct MemoryHost::State {
             covered += m.area.cells() - overlap(m.area, area).cells();
             if (m.coveredClean) {
                 const StoredCell* c = s.cells.find(m.area.top, m.area.left);
-                if (c && !c->value.isEmpty()) filled.push_back({m.area.top, m.area.left});
+                if (c && c->hasValue()) filled.push_back({m.area.top, m.area.left});
                 continue;
             }
             std::as_const(s.cells).forEachStored(
                 m.area, [&](std::int32_t row, std::int32_t column, const StoredCell& cell) {
-                    if (!cell.value.isEmpty()) filled.push_back({row, column});
+                    if (cell.hasValue()) filled.push_back({row, column});
                 });
         }
         if (covered != r.cells()) scanOutsideMerges(r, &area);
@@ -743,9 +743,13 @@ struct MemoryHost::State {
                 });
             if (filled.size() >= 2 && alerts)
                 prompts.push_back("Merge " + s.name + "!" + absoluteAddress(r));
-            const CellValue kept = s.cells.find(first.row, first.column)->value;
+            const CellValue kept = s.cells.find(first.row, first.column)->value();
             for (const Pos& p : filled) writeCellValue(s, p.row, p.column, CellValue{});
             writeCellValue(s, r.top, r.left, kept);
+        }
+        if (met.size() == 1) {
+            s.merges.reshape(met.front(), r, true);  // one area grown: keep its place
+            return;
         }
         for (std::uint32_t id : met) s.merges.remove(id);
         s.merges.add(r, true);
@@ -758,10 +762,10 @@ struct MemoryHost::State {
         return i.top <= i.bottom && i.left <= i.right ? i : A1Area{1, 1, 0, 0};
     }
 
-    static void writeCellValue(Sheet& s, std::int32_t row, std::int32_t column, CellValue v) {
-        s.cells.forEachCell(
-            A1Area::cell(row, column),
-            [&](std::int32_t, std::int32_t, StoredCell& c) { c.value = std::move(v); });
+    static void writeCellValue(Sheet& s, std::int32_t row, std::int32_t column,
+                               const CellValue& v) {
+        s.cells.forEachCell(A1Area::cell(row, column),
+                            [&](std::int32_t, std::int32_t, StoredCell& c) { c.setValue(v); });
     }
 
     // ===== model side =====
@@ -1265,7 +1269,7 @@ RangeValue MemoryHost::Value(RangeHandle range) {
             const A1Area& a = r.first;
             if (a.isCell()) {
                 const StoredCell* c = s.cells.find(a.top, a.left);
-                return RangeValue(c ? c->value : CellValue{});
+                return RangeValue(c ? c->value() : CellValue{});
             }
             if (a.cells() > kMaxCellsPerCall)
                 raise(Cause::Other, "not enough memory for the values of " +
@@ -1273,7 +1277,7 @@ RangeValue MemoryHost::Value(RangeHandle range) {
             ValueArray values(a.rows(), a.columns());
             std::as_const(s.cells).forEachStored(
                 a, [&](std::int32_t row, std::int32_t column, const StoredCell& c) {
-                    values.at(row - a.top + 1, column - a.left + 1) = c.value;
+                    values.at(row - a.top + 1, column - a.left + 1) = c.value();
                 });
             return RangeValue(std::move(values));
         });
@@ -1493,7 +1497,7 @@ void MemoryHost::setCells(std::string_view sheet, std::string_view address,
                                     std::to_string(a.cells()) + " cells");
     const auto width = a.columns();
     s.cells.forEachCell(a, [&](std::int32_t row, std::int32_t column, StoredCell& c) {
-        c.value = values[static_cast<std::size_t>((row - a.top) * width + (column - a.left))];
+        c.setValue(values[static_cast<std::size_t>((row - a.top) * width + (column - a.left))]);
     });
     for (std::uint32_t id : s.merges.meeting(a)) {
         MergedArea& m = s.merges.get(id);
@@ -1506,7 +1510,7 @@ CellValue MemoryHost::cell(std::string_view sheet, std::string_view cellAddress)
     const A1Area a = s_->modelBlock(s, cellAddress);
     if (!a.isCell()) throw std::invalid_argument(quoted(cellAddress) + " is not one cell");
     const StoredCell* c = s.cells.find(a.top, a.left);
-    return c ? c->value : CellValue{};
+    return c ? c->value() : CellValue{};
 }
 
 std::vector<CellValue> MemoryHost::cells(std::string_view sheet, std::string_view address) const {
@@ -1516,7 +1520,7 @@ std::vector<CellValue> MemoryHost::cells(std::string_view sheet, std::string_vie
     const auto width = a.columns();
     std::as_const(s.cells).forEachStored(
         a, [&](std::int32_t row, std::int32_t column, const StoredCell& c) {
-            values[static_cast<std::size_t>((row - a.top) * width + (column - a.left))] = c.value;
+            values[static_cast<std::size_t>((row - a.top) * width + (column - a.left))] = c.value();
         });
     return values;
 }

@@ -5,46 +5,91 @@
 
 namespace gridmoor::memory {
 
-namespace {
+SortedLine::Blocks::iterator SortedLine::blockFor(std::int32_t key) {
+    auto it = blocks_.upper_bound(key);
+    if (it != blocks_.begin()) return std::prev(it);
+    // Below every block: the first block takes the key, its tree key lowered to match.
+    auto node = blocks_.extract(blocks_.begin());
+    node.key() = key;
+    return blocks_.insert(blocks_.begin(), std::move(node));
+}
 
-// Appends the ids of a line's intervals that meet [from, to]. The intervals are disjoint,
-// so walking back from the last one starting at or before `to`, their ends decrease too.
-template <class EndOf>
-void collect(const std::map<std::int32_t, std::uint32_t>& line, std::int32_t from, std::int32_t to,
-             EndOf endOf, std::vector<std::uint32_t>& out) {
-    auto it = line.upper_bound(to);
-    while (it != line.begin()) {
-        --it;
-        if (endOf(it->second) < from) break;
-        out.push_back(it->second);
+void SortedLine::insert(std::int32_t key, std::uint32_t id) {
+    if (blocks_.empty()) {
+        blocks_.emplace(key, Block{Entry{key, id}});
+        return;
+    }
+    const auto it = blockFor(key);
+    Block& block = it->second;
+    block.insert(find(block, key), Entry{key, id});
+    if (block.size() > kMaxBlock) {
+        Block upper(block.begin() + static_cast<std::ptrdiff_t>(kMaxBlock / 2), block.end());
+        block.resize(kMaxBlock / 2);
+        const std::int32_t first = upper.front().key;
+        blocks_.emplace_hint(std::next(it), first, std::move(upper));
     }
 }
 
-}  // namespace
+void SortedLine::erase(std::int32_t key) {
+    if (blocks_.empty()) return;
+    auto it = blocks_.upper_bound(key);
+    if (it == blocks_.begin()) return;
+    --it;
+    Block& block = it->second;
+    const auto at = find(block, key);
+    if (at == block.end() || at->key != key) return;
+    block.erase(at);
+    if (block.empty()) blocks_.erase(it);
+}
 
-std::vector<std::uint32_t> MergeIndex::meeting(const A1Area& area) const {
-    std::vector<std::uint32_t> ids;
-    meeting(area, ids);
-    return ids;
+void SortedLine::rekey(std::int32_t from, std::int32_t to) {
+    if (blocks_.empty() || from == to) return;
+    auto it = blocks_.upper_bound(from);
+    if (it == blocks_.begin()) return;
+    --it;
+    Block& block = it->second;
+    const auto at = find(block, from);
+    if (at == block.end() || at->key != from) return;
+    const bool afterPrevious =
+        at != block.begin() ? std::prev(at)->key < to
+                            : (it == blocks_.begin() || std::prev(it)->second.back().key < to);
+    const bool beforeNext = std::next(at) != block.end()
+                                ? to < std::next(at)->key
+                                : (std::next(it) == blocks_.end() || to < std::next(it)->first);
+    if (afterPrevious && beforeNext) {
+        at->key = to;
+        if (to < it->first) {  // keep the tree key at or below the block's first key
+            auto node = blocks_.extract(it);
+            node.key() = to;
+            blocks_.insert(std::move(node));
+        }
+        return;
+    }
+    const std::uint32_t id = at->id;
+    erase(from);
+    insert(to, id);
 }
 
 void MergeIndex::meeting(const A1Area& area, std::vector<std::uint32_t>& ids) const {
     ids.clear();
     if (count_ == 0) return;
-    if (listedByColumn_ > 0) {
-        const auto last =
-            std::min<std::int64_t>(area.right, static_cast<std::int64_t>(byColumn_.size()));
-        const auto bottomOf = [&](std::uint32_t id) { return areas_[id].area.bottom; };
-        for (std::int32_t c = area.left; c <= last; ++c)
-            collect(byColumn_[static_cast<std::size_t>(c - 1)], area.top, area.bottom, bottomOf,
-                    ids);
+    // Lines hold disjoint intervals: walking back from the last one that starts at or
+    // before the rectangle's far edge, their ends decrease too.
+    for (auto it = byColumn_.lower_bound(area.left);
+         it != byColumn_.end() && it->first <= area.right; ++it) {
+        it->second.walkBack(area.bottom, [&](std::uint32_t id) {
+            if (areas_[id].area.bottom < area.top) return false;
+            ids.push_back(id);
+            return true;
+        });
     }
-    if (listedByRow_ > 0) {
-        const auto last =
-            std::min<std::int64_t>(area.bottom, static_cast<std::int64_t>(byRow_.size()));
-        const auto rightOf = [&](std::uint32_t id) { return areas_[id].area.right; };
-        for (std::int32_t r = area.top; r <= last; ++r)
-            collect(byRow_[static_cast<std::size_t>(r - 1)], area.left, area.right, rightOf, ids);
+    for (auto it = byRow_.lower_bound(area.top); it != byRow_.end() && it->first <= area.bottom;
+         ++it) {
+        it->second.walkBack(area.right, [&](std::uint32_t id) {
+            if (areas_[id].area.right < area.left) return false;
+            ids.push_back(id);
+            return true;
+        });
     }
     if (ids.size() > 1) {
         std::sort(ids.begin(), ids.end());
@@ -52,25 +97,28 @@ void MergeIndex::meeting(const A1Area& area, std::vector<std::uint32_t>& ids) co
     }
 }
 
+std::vector<std::uint32_t> MergeIndex::meeting(const A1Area& area) const {
+    std::vector<std::uint32_t> ids;
+    meeting(area, ids);
+    return ids;
+}
+
 const MergedArea* MergeIndex::at(std::int32_t row, std::int32_t column) const {
-    if (listedByColumn_ > 0 && column >= 1 &&
-        static_cast<std::size_t>(column) <= byColumn_.size()) {
-        const Line& line = byColumn_[static_cast<std::size_t>(column - 1)];
-        auto it = line.upper_bound(row);
-        if (it != line.begin()) {
-            const MergedArea& m = areas_[std::prev(it)->second];
-            if (m.area.bottom >= row) return &m;
-        }
+    const MergedArea* found = nullptr;
+    if (const auto c = byColumn_.find(column); c != byColumn_.end()) {
+        c->second.walkBack(row, [&](std::uint32_t id) {
+            if (areas_[id].area.bottom >= row) found = &areas_[id];
+            return false;
+        });
     }
-    if (listedByRow_ > 0 && row >= 1 && static_cast<std::size_t>(row) <= byRow_.size()) {
-        const Line& line = byRow_[static_cast<std::size_t>(row - 1)];
-        auto it = line.upper_bound(column);
-        if (it != line.begin()) {
-            const MergedArea& m = areas_[std::prev(it)->second];
-            if (m.area.right >= column) return &m;
-        }
+    if (found) return found;
+    if (const auto r = byRow_.find(row); r != byRow_.end()) {
+        r->second.walkBack(column, [&](std::uint32_t id) {
+            if (areas_[id].area.right >= column) found = &areas_[id];
+            return false;
+        });
     }
-    return nullptr;
+    return found;
 }
 
 std::uint32_t MergeIndex::add(const A1Area& area, bool coveredClean) {
@@ -87,32 +135,47 @@ std::uint32_t MergeIndex::add(const A1Area& area, bool coveredClean) {
     }
     ++count_;
     if (listedByRows(area)) {
-        if (byRow_.size() < static_cast<std::size_t>(area.bottom))
-            byRow_.resize(static_cast<std::size_t>(area.bottom));
-        for (std::int32_t r = area.top; r <= area.bottom; ++r)
-            byRow_[static_cast<std::size_t>(r - 1)].emplace(area.left, id);
-        ++listedByRow_;
+        for (std::int32_t r = area.top; r <= area.bottom; ++r) byRow_[r].insert(area.left, id);
     } else {
-        if (byColumn_.size() < static_cast<std::size_t>(area.right))
-            byColumn_.resize(static_cast<std::size_t>(area.right));
-        for (std::int32_t c = area.left; c <= area.right; ++c)
-            byColumn_[static_cast<std::size_t>(c - 1)].emplace(area.top, id);
-        ++listedByColumn_;
+        for (std::int32_t c = area.left; c <= area.right; ++c) byColumn_[c].insert(area.top, id);
     }
     return id;
+}
+
+std::uint32_t MergeIndex::reshape(std::uint32_t id, const A1Area& area, bool coveredClean) {
+    const A1Area old = areas_[id].area;
+    const bool byRows = listedByRows(area);
+    if (byRows == listedByRows(old) &&
+        (byRows ? old.top == area.top && old.bottom == area.bottom
+                : old.left == area.left && old.right == area.right)) {
+        if (byRows) {
+            for (std::int32_t r = area.top; r <= area.bottom; ++r)
+                byRow_[r].rekey(old.left, area.left);
+        } else {
+            for (std::int32_t c = area.left; c <= area.right; ++c)
+                byColumn_[c].rekey(old.top, area.top);
+        }
+        areas_[id] = MergedArea{area, coveredClean};
+        return id;
+    }
+    remove(id);
+    return add(area, coveredClean);
 }
 
 void MergeIndex::remove(std::uint32_t id) {
     if (id >= areas_.size() || !alive_[id]) return;
     const A1Area area = areas_[id].area;
+    const auto drop = [](std::map<std::int32_t, SortedLine>& lines, std::int32_t line,
+                         std::int32_t key) {
+        const auto it = lines.find(line);
+        if (it == lines.end()) return;
+        it->second.erase(key);
+        if (it->second.empty()) lines.erase(it);
+    };
     if (listedByRows(area)) {
-        for (std::int32_t r = area.top; r <= area.bottom; ++r)
-            byRow_[static_cast<std::size_t>(r - 1)].erase(area.left);
-        --listedByRow_;
+        for (std::int32_t r = area.top; r <= area.bottom; ++r) drop(byRow_, r, area.left);
     } else {
-        for (std::int32_t c = area.left; c <= area.right; ++c)
-            byColumn_[static_cast<std::size_t>(c - 1)].erase(area.top);
-        --listedByColumn_;
+        for (std::int32_t c = area.left; c <= area.right; ++c) drop(byColumn_, c, area.top);
     }
     alive_[id] = false;
     free_.push_back(id);

@@ -2,11 +2,13 @@
 // the user would have seen, and splitting every area a range meets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "HostFixture.h"
+#include "host/memory/A1Address.h"
 
 namespace gridmoor::testing {
 namespace {
@@ -199,6 +201,50 @@ TEST_F(HostFixture, LongRunGrownPairByPairStaysOneArea) {
     }
     EXPECT_EQ(host.mergedAreas("Sheet1"), (Areas{"$A$1:$A$2000", "$A$2001:$BXX$2001"}));
     EXPECT_TRUE(sameValues(host.cells("Sheet1", "A1:A3"), {txt("same"), {}, {}}));
+}
+
+// Thousands of merged areas in one column and one row, made, grown, joined and split in an
+// order that reaches every part of the index; the host's areas must match a plain list.
+TEST_F(HostFixture, ManyAreasInOneLineStayInStep) {
+    host.setDisplayAlerts(false);
+    const SheetHandle s = sheet();
+    std::vector<A1Area> expected;
+    for (std::int32_t k = 1500; k >= 1; --k) {  // A1:A2, A4:A5, ... made bottom up
+        host.Merge(host.Range(s, host.Cells(s, 3 * k - 2, 1), host.Cells(s, 3 * k - 1, 1)));
+        host.Merge(host.Range(s, host.Cells(s, 1, 3 * k + 1), host.Cells(s, 1, 3 * k + 2)));
+    }
+    for (std::int32_t k = 1; k <= 1500; ++k) {
+        expected.push_back({3 * k - 2, 1, 3 * k - 1, 1});
+        expected.push_back({1, 3 * k + 1, 1, 3 * k + 2});
+    }
+    // Grow every tenth area by one cell (the gap below it), join two neighbours, and split
+    // one area in each line.
+    for (std::int32_t k = 10; k <= 1500; k += 10) {
+        host.Merge(host.Range(s, host.Cells(s, 3 * k - 1, 1), host.Cells(s, 3 * k, 1)));
+        for (auto& a : expected)
+            if (a.left == 1 && a.top == 3 * k - 2) a.bottom = 3 * k;
+    }
+    host.Merge(range("A700:A703"));  // A700:A701 with A703:A704 (k = 234, 235)
+    std::erase_if(expected,
+                  [](const A1Area& a) { return a.left == 1 && (a.top == 700 || a.top == 703); });
+    expected.push_back({700, 1, 704, 1});
+    host.UnMerge(range("A2000"));  // k = 667: A1999:A2000
+    std::erase_if(expected, [](const A1Area& a) { return a.left == 1 && a.top == 1999; });
+    host.UnMerge(range("AAA1:AAB1"));  // columns 703, 704
+    std::erase_if(expected, [](const A1Area& a) { return a.top == 1 && a.left == 703; });
+    host.UnMerge(range("AAB1"));  // nothing left there
+
+    std::sort(expected.begin(), expected.end(), [](const A1Area& a, const A1Area& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+    std::vector<std::string> printed;
+    for (const auto& a : expected) printed.push_back(absoluteAddress(a));
+    EXPECT_EQ(host.mergedAreas("Sheet1"), printed);
+    // Every cell answers for the area it lies in.
+    for (const char* probe : {"A3", "A30", "A29", "A2001", "ZZ2", "A4500"}) {
+        host.Merge(range(probe));
+    }
+    EXPECT_EQ(host.mergedAreas("Sheet1"), printed);
 }
 
 struct UnMergeCase {
