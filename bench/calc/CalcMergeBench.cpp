@@ -5,8 +5,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/calc/CalcHost.h"
@@ -60,20 +62,41 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string pipe = argv[1];
-    gridmoor::calc::CalcProbe probe(pipe);
+    // A first start with a fresh profile restarts once: wait until Calc answers.
+    std::unique_ptr<gridmoor::calc::CalcProbe> connected;
+    for (int attempt = 0; !connected; ++attempt) {
+        try {
+            connected = std::make_unique<gridmoor::calc::CalcProbe>(pipe);
+        } catch (const std::exception& e) {
+            if (attempt == 120) {
+                std::fprintf(stderr, "%s\n", e.what());
+                return 1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    }
+    gridmoor::calc::CalcProbe& probe = *connected;
     std::printf("%-10s %-8s %12s %12s %s\n", "rows", "mode", "merge_s", "unmerge_s", "message");
     for (int i = 2; i < argc; ++i) {
         const long n = std::atol(argv[i]);
         const auto column = runsOfRandomLength(n, 42);
         const std::string address = "B1:B" + std::to_string(n);
         for (const bool batch : {true, false}) {
-            if (!batch && n > 20000) {
+            if (!batch && n > 10000) {
                 std::printf("%-10ld %-8s %12s %12s %s\n", n, "percall", "-", "-",
                             "skipped (too slow)");
                 continue;
             }
-            probe.newWorkbook();
-            probe.fillNumbers("Sheet1", "B1", column);
+            try {
+                probe.newWorkbook();
+                probe.fillNumbers("Sheet1", "B1", column);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "setting up the workbook failed: %s\n", e.what());
+                return 1;
+            } catch (...) {
+                std::fprintf(stderr, "setting up the workbook failed: Calc has gone away\n");
+                return 1;
+            }
             gridmoor::CalcHost host({pipe, batch});
             QuietView merge(address), unmerge(address);
             const double m = timed([&] { gridmoor::Command3_Click(host, merge); });

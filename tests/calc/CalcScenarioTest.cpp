@@ -4,6 +4,7 @@
 // active sheet, and the value and kind of every cell of the region (unchanged unless listed).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -439,6 +440,70 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {}}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace gridmoor::calctest
+
+namespace gridmoor::calctest {
+namespace {
+
+// Many merges at once: with plain values the backend takes its bulk route, with a formula in
+// the range the one-area-at-a-time route; both must leave every value, kind and format.
+class CalcLargeMergeTest : public CalcTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CalcLargeMergeTest, EveryValueKindAndFormatSurvivesManyMerges) {
+    const bool withFormula = GetParam();
+    // The one-by-one route stays below Calc's 100 undo steps, which also bound one undo group.
+    const long n = withFormula ? 150 : 300;
+    std::vector<std::string> column;
+    for (long i = 0; i < n; ++i) {
+        const long pair = i / 2;
+        column.push_back(pair % 3 == 0 ? "t" + std::to_string(pair) : std::to_string(pair));
+    }
+    if (withFormula) column[n - 1] = "=B" + std::to_string(n - 1);
+    probe().enterColumn("Sheet1", "B1", column);
+    probe().setNumberFormat("Sheet1", "B11:B20", 2);  // dates
+    probe().setBold("Sheet1", "B5:B6");
+    auto snapshot = [&] {
+        HostLink link(host());
+        link.attach();
+        const SheetHandle sheet = host().Sheets(link.app(), "Sheet1");
+        const RangeValue v = host().Value(host().Range(sheet, "B1:B" + std::to_string(n)));
+        Strings out;
+        for (long r = 1; r <= n; ++r) {
+            const CellValue& c = v.at(r, 1);
+            out.push_back(describe(c) + "/" + std::to_string(static_cast<int>(c.kind())) + "." +
+                          std::to_string(static_cast<int>(c.numberKind())));
+        }
+        return out;
+    };
+    const Strings before = snapshot();
+    RecordingView view("B1:B" + std::to_string(n));
+    Command3_Click(host(), view);
+    ASSERT_EQ(view.messages, Strings{std::string(texts::kMergeDone)});
+    const Strings merged = probe().mergedAreas("Sheet1", n + 5);
+    EXPECT_EQ(merged.size(), static_cast<std::size_t>(n / 2));
+    EXPECT_NE(std::find(merged.begin(), merged.end(), "$B$1:$B$2"), merged.end());
+    EXPECT_NE(std::find(merged.begin(), merged.end(),
+                        "$B$" + std::to_string(n - 1) + ":$B$" + std::to_string(n)),
+              merged.end());
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_TRUE(probe().isBold("Sheet1", "B5"));
+    EXPECT_FALSE(probe().isBold("Sheet1", "B7"));
+    EXPECT_EQ(probe().sheetNames(), Strings{"Sheet1"});
+    if (withFormula) {
+        EXPECT_EQ(probe().formula("Sheet1", "B" + std::to_string(n)), column[n - 1]);
+    }
+    // One undo takes the whole command back.
+    probe().undo();
+    EXPECT_EQ(probe().mergedAreas("Sheet1", n + 5), Strings{});
+    EXPECT_EQ(snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, CalcLargeMergeTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return std::string(p.param ? "oneByOne" : "bulk");
+                         });
 
 }  // namespace
 }  // namespace gridmoor::calctest

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -19,6 +20,7 @@
 #include <com/sun/star/document/XUndoManager.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
@@ -29,6 +31,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/ValidationType.hpp>
 #include <com/sun/star/sheet/XCalculatable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
@@ -42,6 +45,7 @@
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/sheet/XSpreadsheets2.hpp>
 #include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
 #include <com/sun/star/table/CellAddress.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
@@ -55,17 +59,22 @@
 #include <com/sun/star/util/CellProtection.hpp>
 #include <com/sun/star/util/Date.hpp>
 #include <com/sun/star/util/NumberFormat.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XMergeable.hpp>
 #include <com/sun/star/util/XNumberFormatTypes.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
+#include <osl/file.hxx>
 #include <rtl/bootstrap.hxx>
 #include <rtl/uri.hxx>
 #include <rtl/ustring.hxx>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -404,9 +413,17 @@ struct CalcHost::Impl {
         bootstrapLocal();
         if (alive()) return AppHandle{1};
         dropConnection();
-        if (tryConnect()) {
-            clearStaleState();
-            return AppHandle{1};
+        // A listener that is busy may refuse for a moment: while its pipe file exists, try a
+        // few times before concluding that nothing listens.
+        const std::string unoPipe =
+            "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + options.pipeName;
+        for (int i = 0; i < 20; ++i) {
+            if (tryConnect()) {
+                clearStaleState();
+                return AppHandle{1};
+            }
+            if (::access(unoPipe.c_str(), F_OK) != 0 || !calc::officeRunsForThisUser()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         // Nothing listens. Only a Calc that already runs is asked to listen; the hand-off goes
         // over the instance's own pipe and cannot start one.
@@ -561,9 +578,14 @@ struct CalcHost::Impl {
             static_cast<sal_Int32>(a.lastColumn - 1), static_cast<sal_Int32>(a.lastRow - 1));
     }
 
+    // Asked once per sheet and run: protection does not change within a run.
     bool sheetProtected(const Sheet& s) {
-        Reference<util::XProtectable> p(s.sheet, UNO_QUERY);
-        return p.is() && p->isProtected();
+        auto known = protectedSheets.find(s.identity);
+        if (known == protectedSheets.end()) {
+            Reference<util::XProtectable> p(s.sheet, UNO_QUERY);
+            known = protectedSheets.emplace(s.identity, p.is() && p->isProtected()).first;
+        }
+        return known->second;
     }
 
     void refuseIfStructureProtected(const Reference<sheet::XSpreadsheetDocument>& doc,
@@ -581,11 +603,7 @@ struct CalcHost::Impl {
 
     // Value writes on a protected sheet: refused when any cell of the area is locked.
     void refuseLockedWrite(const Sheet& s, const Area& a) {
-        auto known = protectedSheets.find(s.identity);
-        if (known == protectedSheets.end()) {
-            known = protectedSheets.emplace(s.identity, sheetProtected(s)).first;
-        }
-        if (!known->second) return;
+        if (!sheetProtected(s)) return;
         Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, a), UNO_QUERY_THROW);
         Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
         for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
@@ -646,8 +664,10 @@ struct CalcHost::Impl {
 
     // Sends Calc the change from `before` to `after` (unmerge what was taken in, merge the new
     // areas) and reads the result back.
+    // `splitAll`: a block in which one call splits every area whose top-left cell lies in it
+    // (the removed areas anchored there need no call of their own).
     void applyMerges(Sheet& s, const std::vector<Area>& removed, const std::vector<Area>& added,
-                     Area region) {
+                     Area region, const Area* splitAll = nullptr) {
         if (removed.empty() && added.empty()) return;
         changing(s.doc);
         Reference<frame::XModel> model(s.doc, UNO_QUERY_THROW);
@@ -664,7 +684,11 @@ struct CalcHost::Impl {
                 }
             }
         } unlock{model, lock};
+        if (splitAll) {
+            Reference<util::XMergeable>(cellRange(s, *splitAll), UNO_QUERY_THROW)->merge(false);
+        }
         for (const auto& a : removed) {
+            if (splitAll && splitAll->contains(a.firstRow, a.firstColumn)) continue;
             Reference<util::XMergeable> m(
                 cellRange(s, {a.firstRow, a.firstColumn, a.firstRow, a.firstColumn}),
                 UNO_QUERY_THROW);
@@ -688,6 +712,233 @@ struct CalcHost::Impl {
                 fail(Cause::Other, "merge: Calc did not split " + calc::printA1(a));
             }
         }
+    }
+
+    // Bulk route for many merges onto `target`: Calc builds the whole merge pattern in one
+    // load of a generated flat ODS (hidden), the pattern is imported as a sheet and copied onto
+    // the target in one call, together with the target's own values. Only taken when nothing
+    // but plain values can be lost that way: no formula, note, validation or conditional format
+    // in the target, and texts that the file format carries exactly. The result is read back;
+    // on any difference the values are written back and false returned, so the caller takes
+    // the one-area-at-a-time route. Returns false without touching anything when a
+    // precondition fails.
+    bool bulkMerges(Sheet& dst, const Area& target, std::vector<Area> wanted) {
+        if (!options.batch || wanted.size() < 64) return false;
+        Reference<table::XCellRange> range = cellRange(dst, target);
+        Reference<sheet::XCellRangesQuery> query(range, UNO_QUERY_THROW);
+        if (query->queryContentCells(sheet::CellFlags::FORMULA | sheet::CellFlags::ANNOTATION)
+                ->getRangeAddresses()
+                .hasElements()) {
+            return false;
+        }
+        {
+            Reference<sheet::XUniqueCellFormatRangesSupplier> sup(range, UNO_QUERY_THROW);
+            Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+            for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
+                Reference<beans::XPropertySet> g(groups->getByIndex(i), UNO_QUERY_THROW);
+                Reference<container::XIndexAccess> cond(g->getPropertyValue("ConditionalFormat"),
+                                                        UNO_QUERY);
+                if (cond.is() && cond->getCount() > 0) return false;
+                Reference<beans::XPropertySet> valid(g->getPropertyValue("Validation"), UNO_QUERY);
+                if (valid.is()) {
+                    sheet::ValidationType type = sheet::ValidationType_ANY;
+                    valid->getPropertyValue("Type") >>= type;
+                    if (type != sheet::ValidationType_ANY) return false;
+                }
+            }
+        }
+        const long rows = target.rows(), cols = target.columns();
+        Reference<sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
+        const uno::Sequence<uno::Sequence<uno::Any>> before = data->getDataArray();
+        const uno::Sequence<table::CellRangeAddress> emptyBefore =
+            query->queryEmptyCells()->getRangeAddresses();
+        std::vector<char> empty(static_cast<std::size_t>(rows * cols), 0);
+        for (const auto& rect : emptyBefore) {
+            const Area e = fromCalc(rect);
+            for (long r = e.firstRow; r <= e.lastRow; ++r) {
+                for (long c = e.firstColumn; c <= e.lastColumn; ++c) {
+                    empty[static_cast<std::size_t>((r - target.firstRow) * cols + c -
+                                                   target.firstColumn)] = 1;
+                }
+            }
+        }
+        // Spans by top-left cell; covered cells by position.
+        std::map<std::pair<long, long>, Area> anchors;
+        std::vector<char> covered(static_cast<std::size_t>(rows * cols), 0);
+        for (const auto& a : wanted) {
+            anchors[{a.firstRow, a.firstColumn}] = a;
+            for (long r = a.firstRow; r <= a.lastRow; ++r) {
+                for (long c = a.firstColumn; c <= a.lastColumn; ++c) {
+                    if (r != a.firstRow || c != a.firstColumn) {
+                        covered[static_cast<std::size_t>((r - target.firstRow) * cols + c -
+                                                         target.firstColumn)] = 1;
+                    }
+                }
+            }
+        }
+        std::string xml;
+        xml.reserve(static_cast<std::size_t>(rows * cols) * 64 + 1024);
+        xml +=
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document "
+            "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
+            "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"><office:body>"
+            "<office:spreadsheet><table:table table:name=\"gmpattern\">";
+        if (target.firstRow > 1) {
+            xml += "<table:table-row table:number-rows-repeated=\"" +
+                   std::to_string(target.firstRow - 1) + "\"><table:table-cell/></table:table-row>";
+        }
+        char num[64];
+        for (long r = 0; r < rows; ++r) {
+            xml += "<table:table-row>";
+            if (target.firstColumn > 1) {
+                xml += "<table:table-cell table:number-columns-repeated=\"" +
+                       std::to_string(target.firstColumn - 1) + "\"/>";
+            }
+            const auto& line = before[static_cast<sal_Int32>(r)];
+            for (long c = 0; c < cols; ++c) {
+                const std::size_t i = static_cast<std::size_t>(r * cols + c);
+                const bool isCovered = covered[i] != 0;
+                xml += isCovered ? "<table:covered-table-cell" : "<table:table-cell";
+                if (!isCovered) {
+                    if (auto it = anchors.find({target.firstRow + r, target.firstColumn + c});
+                        it != anchors.end()) {
+                        xml += " table:number-rows-spanned=\"" + std::to_string(it->second.rows()) +
+                               "\" table:number-columns-spanned=\"" +
+                               std::to_string(it->second.columns()) + "\"";
+                    }
+                }
+                const uno::Any& v = line[static_cast<sal_Int32>(c)];
+                double d = 0;
+                OUString str;
+                if (empty[i]) {
+                    xml += "/>";
+                } else if (v >>= d) {
+                    std::snprintf(num, sizeof num, "%.17g", d);
+                    xml += " office:value-type=\"float\" office:value=\"";
+                    xml += num;
+                    xml += "\"/>";
+                } else if (v >>= str) {
+                    const std::string t = fromU(str);
+                    // The file format folds runs of blanks and has no plain line breaks.
+                    if (t.empty() || t.front() == ' ' || t.back() == ' ' ||
+                        t.find("  ") != std::string::npos ||
+                        std::any_of(t.begin(), t.end(),
+                                    [](char ch) { return ch >= 0 && ch < 0x20; })) {
+                        return false;
+                    }
+                    xml += " office:value-type=\"string\"><text:p>";
+                    for (const char ch : t) {
+                        switch (ch) {
+                            case '&':
+                                xml += "&amp;";
+                                break;
+                            case '<':
+                                xml += "&lt;";
+                                break;
+                            case '>':
+                                xml += "&gt;";
+                                break;
+                            default:
+                                xml += ch;
+                        }
+                    }
+                    xml += isCovered ? "</text:p></table:covered-table-cell>"
+                                     : "</text:p></table:table-cell>";
+                } else {
+                    return false;
+                }
+            }
+            xml += "</table:table-row>";
+        }
+        xml += "</table:table></office:spreadsheet></office:body></office:document>\n";
+
+        char path[] = "/tmp/gridmoor-pattern-XXXXXX.fods";
+        const int fd = ::mkstemps(path, 5);
+        if (fd < 0) return false;
+        struct Remove {
+            std::string p;
+            ~Remove() { ::unlink(p.c_str()); }
+        } removeFile{path};
+        const bool written =
+            ::write(fd, xml.data(), xml.size()) == static_cast<ssize_t>(xml.size());
+        ::close(fd);
+        if (!written) return false;
+        OUString url;
+        if (osl::FileBase::getFileURLFromSystemPath(toU(path), url) != osl::FileBase::E_None)
+            return false;
+
+        uno::Sequence<beans::PropertyValue> load(2);
+        load.getArray()[0].Name = "Hidden";
+        load.getArray()[0].Value <<= true;
+        load.getArray()[1].Name = "FilterName";
+        load.getArray()[1].Value <<= OUString("OpenDocument Spreadsheet Flat XML");
+        Reference<frame::XComponentLoader> loader(desktop, UNO_QUERY_THROW);
+        Reference<sheet::XSpreadsheetDocument> pattern(
+            loader->loadComponentFromURL(url, "_blank", 0, load), UNO_QUERY);
+        struct Close {
+            Reference<util::XCloseable> doc;
+            ~Close() {
+                try {
+                    if (doc.is()) doc->close(true);
+                } catch (...) {
+                }
+            }
+        } closePattern{Reference<util::XCloseable>(pattern, UNO_QUERY)};
+        if (!pattern.is()) return false;
+
+        Reference<sheet::XSpreadsheets2> sheets2(dst.doc->getSheets(), UNO_QUERY_THROW);
+        Reference<container::XIndexAccess> indexed(dst.doc->getSheets(), UNO_QUERY_THROW);
+        const sal_Int32 tab = sheets2->importSheet(pattern, "gmpattern", indexed->getCount());
+        Reference<container::XNamed> imported(indexed->getByIndex(tab), UNO_QUERY_THROW);
+        struct Drop {
+            Reference<sheet::XSpreadsheets> sheets;
+            OUString name;
+            ~Drop() {
+                try {
+                    sheets->removeByName(name);
+                } catch (...) {
+                }
+            }
+        } dropImported{dst.doc->getSheets(), imported->getName()};
+
+        const sal_Int16 dstTab = sheetIndex(dst);
+        Reference<util::XMergeable>(range, UNO_QUERY_THROW)->merge(false);
+        Reference<sheet::XCellRangeMovement> move(dst.sheet, UNO_QUERY_THROW);
+        move->copyRange(table::CellAddress{dstTab, static_cast<sal_Int32>(target.firstColumn - 1),
+                                           static_cast<sal_Int32>(target.firstRow - 1)},
+                        toCalc(target, static_cast<sal_Int16>(tab)));
+
+        // Read back: every value and every merged area as wanted.
+        bool same = data->getDataArray() == before &&
+                    query->queryEmptyCells()->getRangeAddresses() == emptyBefore;
+        if (same) {
+            Area region = target;
+            std::vector<Area> now = mergedAreas(dst, region);
+            auto order = [](const Area& x, const Area& y) {
+                return std::tie(x.firstRow, x.firstColumn, x.lastRow, x.lastColumn) <
+                       std::tie(y.firstRow, y.firstColumn, y.lastRow, y.lastColumn);
+            };
+            std::sort(now.begin(), now.end(), order);
+            std::sort(wanted.begin(), wanted.end(), order);
+            same = now == wanted;
+        }
+        if (!same) {
+            // Put every value back as it was; the caller then merges area by area.
+            Reference<util::XMergeable>(range, UNO_QUERY_THROW)->merge(false);
+            Reference<sheet::XSheetOperation>(range, UNO_QUERY_THROW)
+                ->clearContents(sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
+                                sheet::CellFlags::STRING | sheet::CellFlags::FORMULA);
+            data->setDataArray(before);
+            for (const auto& rect : emptyBefore) {
+                Reference<sheet::XSheetOperation>(cellRange(dst, fromCalc(rect)), UNO_QUERY_THROW)
+                    ->clearContents(sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
+                                    sheet::CellFlags::STRING | sheet::CellFlags::FORMULA);
+            }
+            return false;
+        }
+        return true;
     }
 
     // The merged areas the sheet has once its collected merges apply, within `region`
@@ -1412,7 +1663,10 @@ void CalcHost::Copy(RangeHandle h, Destination destination) {
         const table::CellAddress to{m.sheetIndex(dst),
                                     static_cast<sal_Int32>(target.firstColumn - 1),
                                     static_cast<sal_Int32>(target.firstRow - 1)};
+        Reference<frame::XModel> model(dst.doc, UNO_QUERY_THROW);
+        model->lockControllers();
         move->copyRange(to, toCalc(r.first, m.sheetIndex(src)));
+        model->unlockControllers();
     });
 }
 
@@ -1470,6 +1724,23 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
             }
         }
         m.changing(dst.doc);
+        m.invalidateBlock(dst.identity);
+        // Merged areas: split what the target holds, merge what the block has. Many merges go
+        // the bulk route, which checks its preconditions and its result and otherwise leaves
+        // the work to the one-area-at-a-time route.
+        if (!m.bulkMerges(dst, target, wanted)) {
+            Area again = target;
+            const std::vector<Area> now = m.mergedAreas(dst, again);
+            std::vector<Area> removed, added;
+            for (const auto& a : now) {
+                if (target.covers(a) && std::find(wanted.begin(), wanted.end(), a) == wanted.end())
+                    removed.push_back(a);
+            }
+            for (const auto& a : wanted) {
+                if (std::find(now.begin(), now.end(), a) == now.end()) added.push_back(a);
+            }
+            m.applyMerges(dst, removed, added, target);
+        }
         // Formats: one group of equally formatted block cells at a time.
         Reference<sheet::XUniqueCellFormatRangesSupplier> sup(m.cellRange(src, block),
                                                               UNO_QUERY_THROW);
@@ -1514,18 +1785,6 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
                 uno::Sequence<uno::Any>(setValues.data(),
                                         static_cast<sal_Int32>(setValues.size())));
         }
-        // Merged areas: split what the target holds, merge what the block has.
-        std::vector<Area> removed, added;
-        for (const auto& a : existing) {
-            if (target.covers(a) && std::find(wanted.begin(), wanted.end(), a) == wanted.end())
-                removed.push_back(a);
-        }
-        for (const auto& a : wanted) {
-            if (std::find(existing.begin(), existing.end(), a) == existing.end())
-                added.push_back(a);
-        }
-        m.invalidateBlock(dst.identity);
-        m.applyMerges(dst, removed, added, target);
     });
 }
 
@@ -1560,7 +1819,7 @@ void CalcHost::UnMerge(RangeHandle h) {
             for (const auto& a : all) {
                 if (a.meets(area)) split.push_back(a);
             }
-            m.applyMerges(s, split, {}, region);
+            if (!split.empty()) m.applyMerges(s, split, {}, region, &area);
         }
     });
 }
