@@ -20,7 +20,10 @@
 // - Copy(range) puts a snapshot of the block (values, formats, the merged areas inside it;
 //   areas crossing its edge are clipped to it) on the application's clipboard.
 //   Copy(range, Destination) puts values, formats and merged areas at the destination's
-//   top-left cell, replacing what was there. Ranges of several areas are refused by both.
+//   top-left cell, replacing what was there (a destination of several areas, or one that
+//   would cut through a merged area, is refused). Several areas copy as the application
+//   copies them: only when all span the same rows (put side by side) or the same columns
+//   (stacked) without overlapping, the gaps between them closed.
 // - PasteSpecial supports Paste -4122 (formats only) with Operation -4142 and neither
 //   SkipBlanks nor Transpose: the clipboard block's formats and merged areas land on the
 //   target and every value (covered cells included) stays. A target that is an exact
