@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CalcFixture.h"
 #include "host/Texts.h"
 #include "host/calc/CalcAddress.h"
+#include "host/memory/MemoryHost.h"
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
@@ -53,50 +57,147 @@ struct Scenario {
 
 constexpr const char* kRegion = "A1:H12";
 
-std::string contentOf(calc::CalcProbe& probe, long row, long col) {
-    return probe.formula("Sheet1", calc::columnLetters(col) + std::to_string(row));
+// What a typed content holds as a value; a reference "=B3" takes the value typed at B3.
+CellValue typedValue(const std::string& typed, const Cells& cells) {
+    if (typed.empty()) return CellValue();
+    if (typed[0] == '\'') return CellValue::text(typed.substr(1));
+    if (typed == "=\"\"") return CellValue::text("");
+    if (typed == "=1/0") return CellValue::error(2007);
+    if (typed == "=NA()") return CellValue::error(2042);
+    if (typed[0] == '=') {
+        const auto it = cells.find(typed.substr(1));
+        return it == cells.end() ? CellValue() : typedValue(it->second, cells);
+    }
+    char* end = nullptr;
+    const double d = std::strtod(typed.c_str(), &end);
+    if (end && *end == '\0') return CellValue::floating(d);
+    return CellValue::text(typed);
 }
 
-// describe() of the value and kind of every cell of the region, through the host.
-Strings valuesOf(CalcHost& host) {
+std::string shown(const CellValue& cell) {
+    return describe(cell) + "/" + std::to_string(static_cast<int>(cell.kind())) + "." +
+           std::to_string(cell.isNumber() ? static_cast<int>(cell.numberKind()) : 0);
+}
+
+// describe() of the value and kind of every cell of the region, read through the host.
+std::map<std::string, std::string> valuesOf(SpreadsheetHost& host) {
     HostLink link(host);
     link.attach();
-    Strings out;
+    std::map<std::string, std::string> out;
     const SheetHandle sheet = host.Sheets(link.app(), "Sheet1");
     const RangeValue v = host.Value(host.Range(sheet, kRegion));
     for (long r = 1; r <= v.array().rows(); ++r) {
         for (long c = 1; c <= v.array().columns(); ++c) {
-            const CellValue& cell = v.at(r, c);
-            out.push_back(calc::columnLetters(c) + std::to_string(r) + "=" + describe(cell) + "/" +
-                          std::to_string(static_cast<int>(cell.kind())) + "." +
-                          std::to_string(static_cast<int>(cell.numberKind())));
+            out[calc::columnLetters(c) + std::to_string(r)] = shown(v.at(r, c));
         }
     }
     return out;
 }
 
-class CalcScenarioTest : public CalcTest, public ::testing::WithParamInterface<Scenario> {};
+// One backend with its model side: builds the workbook and inspects it.
+class Stage {
+public:
+    virtual ~Stage() = default;
+    virtual SpreadsheetHost& host() = 0;
+    virtual void enter(const std::string& at, const std::string& typed, const Cells& all) = 0;
+    virtual void merge(const std::string& area) = 0;
+    virtual void addSheet(const std::string& name) = 0;
+    virtual void protectSheet(bool on) = 0;
+    virtual void protectStructure(bool on) = 0;
+    virtual Strings mergedAreas() = 0;
+    virtual Strings sheetNames() = 0;
+    virtual std::string activeSheet() = 0;
+    // Typed contents (formulas) of the region; empty where the backend has none.
+    virtual Cells contents() = 0;
+};
 
-TEST_P(CalcScenarioTest, CommandHasExactlyItsEffect) {
-    const Scenario& s = GetParam();
-    for (const auto& [at, content] : s.cells) probe().enter("Sheet1", at, content);
-    for (const auto& m : s.merged) probe().merge("Sheet1", m);
-    for (const auto& name : s.extraSheets) probe().addSheet(name);
-    const Strings before = valuesOf(host());
-    Cells expectedContent;
-    for (long r = 1; r <= 12; ++r) {
-        for (long c = 1; c <= 8; ++c) {
-            expectedContent[calc::columnLetters(c) + std::to_string(r)] = contentOf(probe(), r, c);
-        }
+class MemoryStage : public Stage {
+public:
+    MemoryStage() { memory_.addWorkbook("Report.xlsx", {"Sheet1"}); }
+    SpreadsheetHost& host() override { return memory_; }
+    void enter(const std::string& at, const std::string& typed, const Cells& all) override {
+        memory_.setCell("Sheet1", at, typedValue(typed, all));
     }
-    if (s.protectSheet) probe().protectSheet("Sheet1", true);
-    if (s.protectStructure) probe().protectStructure(true);
+    void merge(const std::string& area) override { memory_.mergeCells("Sheet1", area); }
+    void addSheet(const std::string& name) override { memory_.addWorksheet(name); }
+    void protectSheet(bool on) override { memory_.protectSheet("Sheet1", on); }
+    void protectStructure(bool on) override { memory_.protectStructure(on); }
+    Strings mergedAreas() override {
+        Strings m = memory_.mergedAreas("Sheet1");
+        std::sort(m.begin(), m.end());
+        return m;
+    }
+    Strings sheetNames() override { return memory_.sheetNames(); }
+    std::string activeSheet() override { return memory_.activeSheetName(); }
+    Cells contents() override { return {}; }
+
+private:
+    MemoryHost memory_;
+};
+
+class CalcStage : public Stage {
+public:
+    CalcStage()
+        : office_(sharedOffice()), probe_(office_.pipeName()), host_({office_.pipeName(), true}) {
+        probe_.newWorkbook("Sheet1");
+    }
+    SpreadsheetHost& host() override { return host_; }
+    void enter(const std::string& at, const std::string& typed, const Cells&) override {
+        probe_.enter("Sheet1", at, typed);
+    }
+    void merge(const std::string& area) override { probe_.merge("Sheet1", area); }
+    void addSheet(const std::string& name) override { probe_.addSheet(name); }
+    void protectSheet(bool on) override { probe_.protectSheet("Sheet1", on); }
+    void protectStructure(bool on) override { probe_.protectStructure(on); }
+    Strings mergedAreas() override { return probe_.mergedAreas("Sheet1"); }
+    Strings sheetNames() override { return probe_.sheetNames(); }
+    std::string activeSheet() override { return probe_.activeSheet(); }
+    Cells contents() override {
+        Cells out;
+        for (long r = 1; r <= 12; ++r) {
+            for (long c = 1; c <= 8; ++c) {
+                const std::string at = calc::columnLetters(c) + std::to_string(r);
+                out[at] = probe_.formula("Sheet1", at);
+            }
+        }
+        return out;
+    }
+
+private:
+    Soffice& office_;
+    calc::CalcProbe probe_;
+    CalcHost host_;
+};
+
+enum class Backend { Memory, Calc };
+
+class ScenarioTest : public ::testing::TestWithParam<std::tuple<Backend, Scenario>> {};
+
+TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
+    const auto& [backend, s] = GetParam();
+    std::unique_ptr<Stage> stage;
+    if (backend == Backend::Memory) {
+        stage = std::make_unique<MemoryStage>();
+    } else {
+        stage = std::make_unique<CalcStage>();
+    }
+    for (const auto& [at, content] : s.cells) stage->enter(at, content, s.cells);
+    for (const auto& m : s.merged) stage->merge(m);
+    for (const auto& name : s.extraSheets) stage->addSheet(name);
+    auto expectedValues = valuesOf(stage->host());
+    Cells expectedContents = stage->contents();
+    for (const auto& [at, typed] : s.changed) {
+        expectedValues[at] = shown(typedValue(typed, s.cells));
+        if (!expectedContents.empty()) expectedContents[at] = typed;
+    }
+    if (s.protectSheet) stage->protectSheet(true);
+    if (s.protectStructure) stage->protectStructure(true);
 
     RecordingView view(s.typed);
     if (s.command == Command::SmartMerge) {
-        Command3_Click(host(), view);
+        Command3_Click(stage->host(), view);
     } else {
-        Command4_Click(host(), view);
+        Command4_Click(stage->host(), view);
     }
 
     ASSERT_EQ(view.messages.size(), 1u);
@@ -105,7 +206,7 @@ TEST_P(CalcScenarioTest, CommandHasExactlyItsEffect) {
     } else {
         EXPECT_EQ(view.messages[0], s.message);
     }
-    EXPECT_EQ(probe().mergedAreas("Sheet1"), s.mergedAfter);
+    EXPECT_EQ(stage->mergedAreas(), s.mergedAfter);
     Strings sheetsAfter = s.sheetsAfter;
     if (sheetsAfter.empty()) {
         sheetsAfter.push_back("Sheet1");
@@ -113,333 +214,325 @@ TEST_P(CalcScenarioTest, CommandHasExactlyItsEffect) {
             if (n != texts::kScratchSheetName) sheetsAfter.push_back(n);
         }
     }
-    EXPECT_EQ(probe().sheetNames(), sheetsAfter);
-    EXPECT_EQ(probe().activeSheet(), "Sheet1");
-    for (const auto& [at, content] : s.changed) expectedContent[at] = content;
-    for (long r = 1; r <= 12; ++r) {
-        for (long c = 1; c <= 8; ++c) {
-            const std::string at = calc::columnLetters(c) + std::to_string(r);
-            EXPECT_EQ(contentOf(probe(), r, c), expectedContent[at]) << at;
-        }
-    }
-    if (s.changed.empty()) {
-        if (s.protectSheet) probe().protectSheet("Sheet1", false);
-        EXPECT_EQ(valuesOf(host()), before);
-    }
+    EXPECT_EQ(stage->sheetNames(), sheetsAfter);
+    EXPECT_EQ(stage->activeSheet(), "Sheet1");
+    EXPECT_EQ(valuesOf(stage->host()), expectedValues);
+    EXPECT_EQ(stage->contents(), expectedContents);
 }
 
 const std::string kDone(texts::kMergeDone);
 const std::string kUnDone(texts::kUnmergeDone);
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, CalcScenarioTest,
-    ::testing::Values(
-        Scenario{"verticalWorkedExample",
-                 Command::SmartMerge,
-                 "B2:B8",
-                 {{"B2", "a"},
-                  {"B3", "a"},
-                  {"B4", "b"},
-                  {"B5", "b"},
-                  {"B6", "b"},
-                  {"B7", "c"},
-                  {"B8", "c"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
-                 {},
-                 {}},
-        Scenario{"horizontalWorkedExample",
-                 Command::SmartMerge,
-                 "A3:F3",
-                 {{"A3", "x"}, {"B3", "x"}, {"C3", "x"}, {"D3", "y"}, {"E3", "z"}, {"F3", "z"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {"$A$3:$C$3", "$E$3:$F$3"},
-                 {},
-                 {}},
-        Scenario{"allEqualIsOneArea",
-                 Command::SmartMerge,
-                 "B2:B5",
-                 {{"B2", "7"}, {"B3", "7"}, {"B4", "7"}, {"B5", "7"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {"$B$2:$B$5"},
-                 {},
-                 {}},
-        Scenario{"noEqualNeighbours",
-                 Command::SmartMerge,
-                 "B2:B4",
-                 {{"B2", "1"}, {"B3", "2"}, {"B4", "1"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {},
-                 {},
-                 {}},
-        Scenario{"zeroBlankEmptyTextIsOneRun",
-                 Command::SmartMerge,
-                 "B2:B4",
-                 {{"B2", "0"}, {"B4", "=\"\""}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {"$B$2:$B$4"},
-                 {},
-                 {}},
-        Scenario{"numberAndTextOneNotJoined",
-                 Command::SmartMerge,
-                 "C1:C4",
-                 {{"C1", "1"}, {"C2", "'1"}, {"C3", "a"}, {"C4", "A"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {},
-                 {},
-                 {}},
-        Scenario{"errorJoinsBothNeighbours",
-                 Command::SmartMerge,
-                 "B2:B4",
-                 {{"B2", "1"}, {"B3", "=1/0"}, {"B4", "2"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {"$B$2:$B$4"},
-                 {},
-                 {}},
-        Scenario{"existingAreaGrows",
-                 Command::SmartMerge,
-                 "B2:B6",
-                 {{"B2", "a"}, {"B3", "a"}, {"B5", "a"}, {"B6", "b"}},
-                 {"B3:B4"},
-                 {},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {"$B$2:$B$4"},
-                 {},
-                 {}},
-        Scenario{"staleScratchSheetIsPurged",
-                 Command::SmartMerge,
-                 "B2:B3",
-                 {{"B2", "a"}, {"B3", "a"}},
-                 {},
-                 {"合并临时单元格"},
-                 false,
-                 false,
-                 kDone,
-                 false,
-                 {"$B$2:$B$3"},
-                 {},
-                 {"Sheet1"}},
-        Scenario{"emptyAddress",
-                 Command::SmartMerge,
-                 "",
-                 {{"B2", "a"}, {"B3", "a"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 std::string(texts::kMergeBadAddress),
-                 false,
-                 {},
-                 {},
-                 {}},
-        Scenario{"addressWithoutColon",
-                 Command::SmartMerge,
-                 "B2",
-                 {{"B2", "a"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 std::string(texts::kMergeBadAddress),
-                 false,
-                 {},
-                 {},
-                 {}},
-        Scenario{"protectedStructure",
-                 Command::SmartMerge,
-                 "B2:B3",
-                 {{"B2", "a"}, {"B3", "a"}},
-                 {},
-                 {"Two"},
-                 false,
-                 true,
-                 std::string(texts::kScratchNotCreated),
-                 false,
-                 {},
-                 {},
-                 {}},
-        Scenario{"protectedSheetChangesNothing",
-                 Command::SmartMerge,
-                 "B2:B3",
-                 {{"B2", "a"}, {"B3", "a"}},
-                 {},
-                 {},
-                 true,
-                 false,
-                 std::string(texts::kMergeNothing),
-                 true,
-                 {},
-                 {},
-                 {}},
-        Scenario{"unmergeColumnOfTwoAreas",
-                 Command::UnmergeFill,
-                 "A1:A6",
-                 {{"A1", "x"}, {"A4", "y"}},
-                 {"A1:A3", "A4:A6"},
-                 {},
-                 false,
-                 false,
-                 kUnDone,
-                 false,
-                 {},
-                 {{"A2", "x"}, {"A3", "x"}, {"A5", "y"}, {"A6", "y"}},
-                 {}},
-        Scenario{"unmergeRow",
-                 Command::UnmergeFill,
-                 "A2:D2",
-                 {{"A2", "p"}, {"C2", "q"}},
-                 {"A2:B2", "C2:D2"},
-                 {},
-                 false,
-                 false,
-                 kUnDone,
-                 false,
-                 {},
-                 {{"B2", "p"}, {"D2", "q"}},
-                 {}},
-        Scenario{"fillBlanksWithoutMerges",
-                 Command::UnmergeFill,
-                 "A1:A4",
-                 {{"A1", "x"}, {"A4", "y"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kUnDone,
-                 false,
-                 {},
-                 {{"A2", "x"}, {"A3", "x"}},
-                 {}},
-        Scenario{"leadingBlanksStayBlank",
-                 Command::UnmergeFill,
-                 "A1:A4",
-                 {{"A3", "x"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kUnDone,
-                 false,
-                 {},
-                 {{"A4", "x"}},
-                 {}},
-        Scenario{"zeroAndFalsePassOn",
-                 Command::UnmergeFill,
-                 "A1:A2",
-                 {{"A1", "0"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kUnDone,
-                 false,
-                 {},
-                 {{"A2", "0"}},
-                 {}},
-        Scenario{"blockWalksRowByRow",
-                 Command::UnmergeFill,
-                 "B2:C3",
-                 {{"C2", "x"}, {"B2", "w"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kUnDone,
-                 false,
-                 {},
-                 {{"B3", "x"}, {"C3", "x"}},
-                 {}},
-        Scenario{"emptyTextIsOverwrittenFormulaKept",
-                 Command::UnmergeFill,
-                 "A1:A4",
-                 {{"A1", "x"}, {"A2", "=\"\""}, {"A3", "=A1"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 kUnDone,
-                 false,
-                 {},
-                 {{"A2", "x"}, {"A4", "x"}},
-                 {}},
-        Scenario{"unmergeEmptyAddress",
-                 Command::UnmergeFill,
-                 "",
-                 {{"A1", "x"}},
-                 {"A1:A2"},
-                 {},
-                 false,
-                 false,
-                 std::string(texts::kUnmergeBadAddress),
-                 false,
-                 {"$A$1:$A$2"},
-                 {},
-                 {}},
-        Scenario{"errorCellStopsTheWalk",
-                 Command::UnmergeFill,
-                 "A1:A4",
-                 {{"A1", "x"}, {"A3", "=1/0"}},
-                 {},
-                 {},
-                 false,
-                 false,
-                 std::string(texts::kUnmergeStopped),
-                 true,
-                 {},
-                 {{"A2", "x"}},
-                 {}},
-        Scenario{"protectedSheetStopsUnmerge",
-                 Command::UnmergeFill,
-                 "A1:A3",
-                 {{"A1", "x"}},
-                 {"A1:A2"},
-                 {},
-                 true,
-                 false,
-                 std::string(texts::kUnmergeStopped),
-                 true,
-                 {"$A$1:$A$2"},
-                 {},
-                 {}}),
-    [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
+const Scenario kScenarios[] = {
+    Scenario{
+        "verticalWorkedExample",
+        Command::SmartMerge,
+        "B2:B8",
+        {{"B2", "a"}, {"B3", "a"}, {"B4", "b"}, {"B5", "b"}, {"B6", "b"}, {"B7", "c"}, {"B8", "c"}},
+        {},
+        {},
+        false,
+        false,
+        kDone,
+        false,
+        {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
+        {},
+        {}},
+    Scenario{"horizontalWorkedExample",
+             Command::SmartMerge,
+             "A3:F3",
+             {{"A3", "x"}, {"B3", "x"}, {"C3", "x"}, {"D3", "y"}, {"E3", "z"}, {"F3", "z"}},
+             {},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {"$A$3:$C$3", "$E$3:$F$3"},
+             {},
+             {}},
+    Scenario{"allEqualIsOneArea",
+             Command::SmartMerge,
+             "B2:B5",
+             {{"B2", "7"}, {"B3", "7"}, {"B4", "7"}, {"B5", "7"}},
+             {},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {"$B$2:$B$5"},
+             {},
+             {}},
+    Scenario{"noEqualNeighbours",
+             Command::SmartMerge,
+             "B2:B4",
+             {{"B2", "1"}, {"B3", "2"}, {"B4", "1"}},
+             {},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {},
+             {},
+             {}},
+    Scenario{"zeroBlankEmptyTextIsOneRun",
+             Command::SmartMerge,
+             "B2:B4",
+             {{"B2", "0"}, {"B4", "=\"\""}},
+             {},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {"$B$2:$B$4"},
+             {},
+             {}},
+    Scenario{"numberAndTextOneNotJoined",
+             Command::SmartMerge,
+             "C1:C4",
+             {{"C1", "1"}, {"C2", "'1"}, {"C3", "a"}, {"C4", "A"}},
+             {},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {},
+             {},
+             {}},
+    Scenario{"errorJoinsBothNeighbours",
+             Command::SmartMerge,
+             "B2:B4",
+             {{"B2", "1"}, {"B3", "=1/0"}, {"B4", "2"}},
+             {},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {"$B$2:$B$4"},
+             {},
+             {}},
+    Scenario{"existingAreaGrows",
+             Command::SmartMerge,
+             "B2:B6",
+             {{"B2", "a"}, {"B3", "a"}, {"B5", "a"}, {"B6", "b"}},
+             {"B3:B4"},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {"$B$2:$B$4"},
+             {},
+             {}},
+    Scenario{"staleScratchSheetIsPurged",
+             Command::SmartMerge,
+             "B2:B3",
+             {{"B2", "a"}, {"B3", "a"}},
+             {},
+             {"合并临时单元格"},
+             false,
+             false,
+             kDone,
+             false,
+             {"$B$2:$B$3"},
+             {},
+             {"Sheet1"}},
+    Scenario{"emptyAddress",
+             Command::SmartMerge,
+             "",
+             {{"B2", "a"}, {"B3", "a"}},
+             {},
+             {},
+             false,
+             false,
+             std::string(texts::kMergeBadAddress),
+             false,
+             {},
+             {},
+             {}},
+    Scenario{"addressWithoutColon",
+             Command::SmartMerge,
+             "B2",
+             {{"B2", "a"}},
+             {},
+             {},
+             false,
+             false,
+             std::string(texts::kMergeBadAddress),
+             false,
+             {},
+             {},
+             {}},
+    Scenario{"protectedStructure",
+             Command::SmartMerge,
+             "B2:B3",
+             {{"B2", "a"}, {"B3", "a"}},
+             {},
+             {"Two"},
+             false,
+             true,
+             std::string(texts::kScratchNotCreated),
+             false,
+             {},
+             {},
+             {}},
+    Scenario{"protectedSheetChangesNothing",
+             Command::SmartMerge,
+             "B2:B3",
+             {{"B2", "a"}, {"B3", "a"}},
+             {},
+             {},
+             true,
+             false,
+             std::string(texts::kMergeNothing),
+             true,
+             {},
+             {},
+             {}},
+    Scenario{"unmergeColumnOfTwoAreas",
+             Command::UnmergeFill,
+             "A1:A6",
+             {{"A1", "x"}, {"A4", "y"}},
+             {"A1:A3", "A4:A6"},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"A2", "x"}, {"A3", "x"}, {"A5", "y"}, {"A6", "y"}},
+             {}},
+    Scenario{"unmergeRow",
+             Command::UnmergeFill,
+             "A2:D2",
+             {{"A2", "p"}, {"C2", "q"}},
+             {"A2:B2", "C2:D2"},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"B2", "p"}, {"D2", "q"}},
+             {}},
+    Scenario{"fillBlanksWithoutMerges",
+             Command::UnmergeFill,
+             "A1:A4",
+             {{"A1", "x"}, {"A4", "y"}},
+             {},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"A2", "x"}, {"A3", "x"}},
+             {}},
+    Scenario{"leadingBlanksStayBlank",
+             Command::UnmergeFill,
+             "A1:A4",
+             {{"A3", "x"}},
+             {},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"A4", "x"}},
+             {}},
+    Scenario{"zeroAndFalsePassOn",
+             Command::UnmergeFill,
+             "A1:A2",
+             {{"A1", "0"}},
+             {},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"A2", "0"}},
+             {}},
+    Scenario{"blockWalksRowByRow",
+             Command::UnmergeFill,
+             "B2:C3",
+             {{"C2", "x"}, {"B2", "w"}},
+             {},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"B3", "x"}, {"C3", "x"}},
+             {}},
+    Scenario{"emptyTextIsOverwrittenFormulaKept",
+             Command::UnmergeFill,
+             "A1:A4",
+             {{"A1", "x"}, {"A2", "=\"\""}, {"A3", "=A1"}},
+             {},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"A2", "x"}, {"A4", "x"}},
+             {}},
+    Scenario{"unmergeEmptyAddress",
+             Command::UnmergeFill,
+             "",
+             {{"A1", "x"}},
+             {"A1:A2"},
+             {},
+             false,
+             false,
+             std::string(texts::kUnmergeBadAddress),
+             false,
+             {"$A$1:$A$2"},
+             {},
+             {}},
+    Scenario{"errorCellStopsTheWalk",
+             Command::UnmergeFill,
+             "A1:A4",
+             {{"A1", "x"}, {"A3", "=1/0"}},
+             {},
+             {},
+             false,
+             false,
+             std::string(texts::kUnmergeStopped),
+             true,
+             {},
+             {{"A2", "x"}},
+             {}},
+    Scenario{"protectedSheetStopsUnmerge",
+             Command::UnmergeFill,
+             "A1:A3",
+             {{"A1", "x"}},
+             {"A1:A2"},
+             {},
+             true,
+             false,
+             std::string(texts::kUnmergeStopped),
+             true,
+             {"$A$1:$A$2"},
+             {},
+             {}}};
+
+INSTANTIATE_TEST_SUITE_P(Table, ScenarioTest,
+                         ::testing::Combine(::testing::Values(Backend::Memory, Backend::Calc),
+                                            ::testing::ValuesIn(kScenarios)),
+                         [](const ::testing::TestParamInfo<std::tuple<Backend, Scenario>>& p) {
+                             return std::string(std::get<0>(p.param) == Backend::Memory ? "memory_"
+                                                                                        : "calc_") +
+                                    std::get<1>(p.param).name;
+                         });
 
 }  // namespace
 }  // namespace gridmoor::calctest
