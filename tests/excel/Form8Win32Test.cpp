@@ -153,10 +153,12 @@ TEST_F(Form8Win32, FontsFollowTheTable) {
             EXPECT_EQ(f.lfCharSet, GB2312_CHARSET);
             EXPECT_FALSE(f.lfItalic || f.lfUnderline || f.lfStrikeOut);
         } else {
+            // The system's interface font; Windows links it to its Chinese fonts.
             NONCLIENTMETRICSW m{};
             m.cbSize = sizeof m;
             SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
             EXPECT_EQ(std::wstring(f.lfFaceName), std::wstring(m.lfMessageFont.lfFaceName));
+            EXPECT_EQ(f.lfHeight, m.lfMessageFont.lfHeight);
         }
     }
 }

@@ -3,7 +3,10 @@
 #   - a virtual desktop, so that hiding or destroying a top-level window does not stall
 #     for seconds as it does without a window manager;
 #   - the ProgID "Excel.Application" mapped to Excel's class id, which is all that
-#     CLSIDFromProgID needs to find the fake Excel registered in the Running Object Table.
+#     CLSIDFromProgID needs to find the fake Excel registered in the Running Object Table;
+#   - Chinese glyphs for Wine's interface font (Tahoma) through a font link, as Windows
+#     links its interface fonts to its Chinese ones, so that captions show Chinese rather
+#     than boxes.
 # Creating a prefix takes 5-9 s: make one per test run, not one per test.
 set -eu
 prefix=$1
@@ -14,6 +17,8 @@ mkdir -p "$prefix"
 "$wine" wineboot -i >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v Tahoma /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
 "$wine" reg add 'HKCR\Excel.Application\CLSID' /ve /d '{00024500-0000-0000-C000-000000000046}' /f \
     >/dev/null 2>&1
 # The desktop settings are read when the server starts: stop it so the next program starts

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -98,16 +99,24 @@ bool chineseFontInstalled(std::wstring_view family) {
     return found;
 }
 
+// The first installed family of the list that covers Simplified Chinese, or nothing.
+std::optional<std::wstring> installedChineseFamily(std::initializer_list<const wchar_t*> families) {
+    for (const wchar_t* family : families)
+        if (chineseFontInstalled(family)) return family;
+    return std::nullopt;
+}
+
+constexpr std::initializer_list<const wchar_t*> kChineseFallbacks = {
+    L"Microsoft YaHei UI", L"Microsoft YaHei",    L"SimSun", L"NSimSun", L"Noto Sans CJK SC",
+    L"Source Han Sans SC", L"WenQuanYi Micro Hei"};
+
 // The layout's family where it is installed; else the first installed family that covers
 // Simplified Chinese; else the layout's family, which the font mapper then replaces by
 // a font of the GB2312 character set.
 std::wstring chineseFace(std::string_view family) {
     const std::wstring wanted = wide(family);
     if (chineseFontInstalled(wanted)) return wanted;
-    for (const wchar_t* fallback : {L"Microsoft YaHei", L"SimSun", L"NSimSun", L"Noto Sans CJK SC",
-                                    L"Noto Serif CJK SC", L"WenQuanYi Micro Hei"})
-        if (chineseFontInstalled(fallback)) return fallback;
-    return wanted;
+    return installedChineseFamily(kChineseFallbacks).value_or(wanted);
 }
 
 GdiObject createFont(const layout::Font& font, const std::wstring& face, UINT dpi) {
@@ -121,7 +130,8 @@ GdiObject createFont(const layout::Font& font, const std::wstring& face, UINT dp
     return GdiObject(CreateFontIndirectW(&f));
 }
 
-// The system's message font (the default interface font) at the given DPI.
+// The system's message font (the default interface font) at the given DPI. Windows links
+// its interface fonts to its Chinese fonts, so it shows the Chinese captions.
 GdiObject interfaceFont(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
