@@ -346,6 +346,9 @@ struct MemoryHost::State {
 
     SheetHandle sheetHandle(std::uint32_t sheet) { return SheetHandle{sheetObjs.add({sheet})}; }
 
+    RangeHandle rangeHandle(std::uint32_t sheet, const A1Area& area) {
+        return RangeHandle{ranges.add({sheet, area, 0})};
+    }
     RangeHandle rangeHandle(std::uint32_t sheet, const std::vector<A1Area>& areas) {
         if (areas.size() == 1) return RangeHandle{ranges.add({sheet, areas.front(), 0})};
         areaLists.push_back(areas);
@@ -1069,9 +1072,9 @@ RangeHandle MemoryHost::Range(SheetHandle sheet, RangeHandle first, RangeHandle 
             if (a.sheet != s.id || b.sheet != s.id)
                 raise(Cause::BadArgument, "the two ranges do not both lie on " + quoted(s.name));
             A1Area span = a.first;
-            for (const A1Area& x : s_->areasOf(a)) span = span.spanWith(x);
-            for (const A1Area& x : s_->areasOf(b)) span = span.spanWith(x);
-            return s_->rangeHandle(s.id, {span});
+            for (const A1Area& x : s_->areaSpan(a)) span = span.spanWith(x);
+            for (const A1Area& x : s_->areaSpan(b)) span = span.spanWith(x);
+            return s_->rangeHandle(s.id, span);
         });
 }
 
@@ -1087,8 +1090,8 @@ RangeHandle MemoryHost::Cells(SheetHandle sheet, long row, long column) {
             if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
                 raise(Cause::BadArgument, "Cells(" + std::to_string(row) + ", " +
                                               std::to_string(column) + ") lies outside the sheet");
-            return s_->rangeHandle(s.id, {A1Area::cell(static_cast<std::int32_t>(row),
-                                                       static_cast<std::int32_t>(column))});
+            return s_->rangeHandle(s.id, A1Area::cell(static_cast<std::int32_t>(row),
+                                                      static_cast<std::int32_t>(column)));
         });
 }
 
@@ -1344,7 +1347,7 @@ std::optional<RangeHandle> MemoryHost::nextCell(CellEnumHandle e) {
                     }
                 }
             }
-            return s_->rangeHandle(sheet, {A1Area::cell(row, column)});
+            return s_->rangeHandle(sheet, A1Area::cell(row, column));
         });
 }
 
