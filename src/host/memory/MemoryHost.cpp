@@ -134,19 +134,16 @@ struct Workbook {
     long sheetCounter = 0;  // numbers the default names of added sheets
 };
 
-// What Copy puts on the clipboard: a block of cells relative to its top-left (0-based
-// offsets) and its merged areas relative to it (1-based, as if the block started at A1).
+// What Copy puts on the clipboard: a block of cells and its merged areas, placed as if
+// the block started at A1.
 struct Block {
     std::int32_t rows = 0;
     std::int32_t columns = 0;
-    struct Entry {
-        std::int32_t row;
-        std::int32_t column;
-        StoredCell cell;
-    };
-    std::vector<Entry> cells;
+    CellStore cells;
     std::vector<A1Area> merged;
     std::string source;
+
+    A1Area whole() const { return {1, 1, rows, columns}; }
 };
 
 struct AppObj {};
@@ -543,13 +540,9 @@ struct MemoryHost::State {
         Block b;
         b.rows = static_cast<std::int32_t>(a.rows());
         b.columns = static_cast<std::int32_t>(a.columns());
-        std::size_t stored = 0;
-        std::as_const(s.cells).forEachStored(
-            a, [&](std::int32_t, std::int32_t, const StoredCell&) { ++stored; });
-        b.cells.reserve(stored);
         std::as_const(s.cells).forEachStored(
             a, [&](std::int32_t r, std::int32_t c, const StoredCell& cell) {
-                b.cells.push_back({r - a.top, c - a.left, cell});
+                b.cells.put(r - a.top + 1, c - a.left + 1, cell);
             });
         for (std::uint32_t id : s.merges.meeting(a)) {
             const A1Area& m = s.merges.get(id).area;
@@ -592,8 +585,11 @@ struct MemoryHost::State {
             Block part = snapshot(s, a);
             const std::int32_t down = sameRows ? 0 : b.rows;
             const std::int32_t across = sameRows ? b.columns : 0;
-            for (auto& e : part.cells)
-                b.cells.push_back({e.row + down, e.column + across, std::move(e.cell)});
+            std::as_const(part.cells)
+                .forEachStored(part.whole(),
+                               [&](std::int32_t r, std::int32_t c, const StoredCell& cell) {
+                                   b.cells.put(r + down, c + across, cell);
+                               });
             for (const A1Area& m : part.merged)
                 b.merged.push_back(
                     {m.top + down, m.left + across, m.bottom + down, m.right + across});
@@ -618,7 +614,10 @@ struct MemoryHost::State {
         refusePartlyCoveredMerges(s, target);
         removeMergesMeeting(s, target);
         s.cells.erase(target);
-        for (const auto& e : b.cells) s.cells.put(top + e.row, left + e.column, e.cell);
+        std::as_const(b.cells).forEachStored(
+            b.whole(), [&](std::int32_t r, std::int32_t c, const StoredCell& cell) {
+                s.cells.put(top + r - 1, left + c - 1, cell);
+            });
         for (const A1Area& m : b.merged) {
             const A1Area area = placed(m, top, left);
             s.merges.add(area, coveredCellsEmpty(s, area));
@@ -659,13 +658,14 @@ struct MemoryHost::State {
             for (std::int32_t j = 0; j < across; ++j) {
                 const std::int32_t top = target.top + i * b.rows;
                 const std::int32_t left = target.left + j * b.columns;
-                for (const auto& e : b.cells) {
-                    if (e.cell.format == 0) continue;
-                    s.cells.forEachCell(A1Area::cell(top + e.row, left + e.column),
-                                        [&](std::int32_t, std::int32_t, StoredCell& c) {
-                                            c.format = e.cell.format;
-                                        });
-                }
+                std::as_const(b.cells).forEachStored(
+                    b.whole(), [&](std::int32_t r, std::int32_t c, const StoredCell& cell) {
+                        if (cell.format == 0) return;
+                        s.cells.forEachCell(A1Area::cell(top + r - 1, left + c - 1),
+                                            [&](std::int32_t, std::int32_t, StoredCell& t) {
+                                                t.format = cell.format;
+                                            });
+                    });
                 for (const A1Area& m : b.merged) {
                     const A1Area area = placed(m, top, left);
                     s.merges.add(area, coveredCellsEmpty(s, area));
