@@ -434,9 +434,11 @@ struct CalcHost::Impl {
         // drop the request: ask again for a few seconds while it runs.
         const std::string instancePipe = calc::singleInstancePipePath();
         for (int i = 0; i < 100; ++i) {
-            // No pipe file: the running soffice belongs to another profile, not to this user's
-            // ordinary start.
-            if (instancePipe.empty() || ::access(instancePipe.c_str(), F_OK) != 0) break;
+            // No pipe file for a second: the running soffice belongs to another profile, not to
+            // this user's ordinary start.
+            if (instancePipe.empty() || (::access(instancePipe.c_str(), F_OK) != 0 && i >= 10)) {
+                break;
+            }
             if (i % 10 == 0 && !calc::handOffToRunningOffice(accept) && i >= 50) break;
             if (tryConnect()) {
                 clearStaleState();
