@@ -8,7 +8,7 @@ home=$(mktemp -d /tmp/gridmoor-bench-XXXXXX)
 pipe=gridmoor_bench_$$
 Xvfb :77 -screen 0 1600x1000x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill -9 -- -$office 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
+trap 'kill -9 -$office 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
 sleep 1
 # A first start with a fresh profile restarts itself once: make the profile beforehand.
 HOME=$home setsid soffice --headless --norestore --nologo --nodefault --nolockcheck \
@@ -16,7 +16,7 @@ HOME=$home setsid soffice --headless --norestore --nologo --nodefault --nolockch
 warm=$!
 for _ in $(seq 1 120); do [ -S /tmp/OSL_PIPE_$(id -u)_${pipe}_warm ] && break; sleep 0.5; done
 sleep 3
-kill -9 -- -$warm 2>/dev/null || true
+kill -9 -$warm 2>/dev/null || true
 sleep 1
 DISPLAY=:77 HOME=$home setsid soffice --norestore --nologo --nodefault --nolockcheck \
   "--accept=pipe,name=$pipe;urp;StarOffice.ComponentContext" >/dev/null 2>&1 &

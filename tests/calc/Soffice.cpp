@@ -81,8 +81,9 @@ bool Soffice::waitReady(int seconds) {
     const std::string uno = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + pipe_;
     while (std::chrono::steady_clock::now() < until) {
         if (socketAccepts(single) && (!listen_ || socketAccepts(uno))) {
-            // A first start on a fresh profile restarts once: ready is when it still answers
-            // a few seconds later.
+            if (listen_) return true;
+            // Started the ordinary way, a first start on a fresh profile may restart once:
+            // ready is when it still answers a few seconds later.
             std::this_thread::sleep_for(std::chrono::seconds(3));
             if (socketAccepts(single) && (!listen_ || socketAccepts(uno))) return true;
         }
