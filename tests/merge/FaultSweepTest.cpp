@@ -59,14 +59,20 @@ std::string failedOp(const MemoryHost& host) {
     return {};
 }
 
-TEST(FaultSweepTest, SmartMergeSurvivesEveryFailingCall) {
+// Runs `command` on a fresh workbook made by `build` once without faults, which must end
+// with `doneMessage`, then once per call of that run failing just that call and once per
+// call with the application gone from it on. `check(host, view, fault, failedOp)` judges
+// each faulted run. Prints and returns how many faulted runs there were.
+template <class Build, class Command, class Check>
+int sweep(const char* name, const std::string& typed, std::string_view doneMessage, Build build,
+          Command command, Check check) {
     std::uint64_t total = 0;
     {
         MemoryHost host;
-        buildWorkbook(host);
-        RecordingView view("B2:B10");
-        Command3_Click(host, view);
-        ASSERT_EQ(view.messages, std::vector<std::string>{std::string(texts::kMergeDone)});
+        build(host);
+        RecordingView view(typed);
+        command(host, view);
+        EXPECT_EQ(view.messages, std::vector<std::string>{std::string(doneMessage)});
         total = host.callCount();
     }
     int runs = 0;
@@ -75,61 +81,70 @@ TEST(FaultSweepTest, SmartMergeSurvivesEveryFailingCall) {
             SCOPED_TRACE((fault == Fault::OneCall ? "call " : "gone from call ") +
                          std::to_string(k));
             MemoryHost host;
-            buildWorkbook(host);
+            build(host);
             if (fault == Fault::OneCall)
                 host.failCall(k);
             else
                 host.goneFrom(k);
-            RecordingView view("B2:B10");
-            Command3_Click(host, view);
+            RecordingView view(typed);
+            command(host, view);
             ++runs;
             const std::string failed = failedOp(host);
             SCOPED_TRACE("failed op " + failed);
-
-            EXPECT_EQ(view.messages.size(), 1u);
-            // No value of the source range changed.
-            const auto after = host.cells("Sheet1", "B2:B10");
-            for (std::size_t i = 0; i < after.size(); ++i)
-                EXPECT_TRUE(identical(after[i], kColumn[i])) << "B" << i + 2;
-            // Every sheet of the user's is there, in order, under its name.
-            const auto sheets = host.sheetNames();
-            std::vector<std::string> user;
-            std::vector<std::string> extra;
-            for (const auto& s : sheets) {
-                if (s == "Sheet1" || s == "Chart1" || s == "Sheet2")
-                    user.push_back(s);
-                else
-                    extra.push_back(s);
-            }
-            EXPECT_EQ(user, kUserSheets);
-            EXPECT_TRUE(host.prompts().empty());
-            if (fault == Fault::OneCall) {
-                // The sheet the command added is gone unless deleting it was the failed call;
-                // the stale scratch sheet is gone unless the command ended before or at the
-                // purge (a failed read there leaves it).
-                const bool mayKeepOne = isEarlyEnd(view.messages) || failed == "Delete" ||
-                                        failed == "Sheets" || failed == "worksheets" ||
-                                        failed == "nextWorksheet" || failed == "Name" ||
-                                        failed == "DisplayAlerts";
-                const std::size_t allowed = mayKeepOne ? 1 : 0;
-                EXPECT_LE(extra.size(), allowed);
-                if (!isEarlyEnd(view.messages)) {
-                    if (failed != "DisplayAlerts") {
-                        EXPECT_TRUE(host.displayAlerts());
-                    }
-                    if (failed != "ScreenUpdating") {
-                        EXPECT_TRUE(host.screenUpdating());
-                    }
-                    if (failed != "Select" && failed != "Activeworkbook" &&
-                        failed != "ActiveSheet") {
-                        EXPECT_EQ(host.activeSheetName(), "Sheet1");
-                    }
-                }
-            }
+            check(host, view, fault, failed);
             EXPECT_EQ(host.liveHandles(), 0u);
         }
     }
-    std::cout << "[ sweep    ] smart merge: " << total << " calls, " << runs << " faulted runs\n";
+    std::cout << "[ sweep    ] " << name << ": " << total << " calls, " << runs
+              << " faulted runs\n";
+    return runs;
+}
+
+TEST(FaultSweepTest, SmartMergeSurvivesEveryFailingCall) {
+    sweep("smart merge", "B2:B10", texts::kMergeDone, buildWorkbook, Command3_Click,
+          [](const MemoryHost& host, const RecordingView& view, Fault fault,
+             const std::string& failed) {
+              EXPECT_EQ(view.messages.size(), 1u);
+              // No value of the source range changed.
+              const auto after = host.cells("Sheet1", "B2:B10");
+              for (std::size_t i = 0; i < after.size(); ++i)
+                  EXPECT_TRUE(identical(after[i], kColumn[i])) << "B" << i + 2;
+              // Every sheet of the user's is there, in order, under its name.
+              const auto sheets = host.sheetNames();
+              std::vector<std::string> user;
+              std::vector<std::string> extra;
+              for (const auto& s : sheets) {
+                  if (s == "Sheet1" || s == "Chart1" || s == "Sheet2")
+                      user.push_back(s);
+                  else
+                      extra.push_back(s);
+              }
+              EXPECT_EQ(user, kUserSheets);
+              EXPECT_TRUE(host.prompts().empty());
+              if (fault == Fault::OneCall) {
+                  // The sheet the command added is gone unless deleting it was the failed call;
+                  // the stale scratch sheet is gone unless the command ended before or at the
+                  // purge (a failed read there leaves it).
+                  const bool mayKeepOne = isEarlyEnd(view.messages) || failed == "Delete" ||
+                                          failed == "Sheets" || failed == "worksheets" ||
+                                          failed == "nextWorksheet" || failed == "Name" ||
+                                          failed == "DisplayAlerts";
+                  const std::size_t allowed = mayKeepOne ? 1 : 0;
+                  EXPECT_LE(extra.size(), allowed);
+                  if (!isEarlyEnd(view.messages)) {
+                      if (failed != "DisplayAlerts") {
+                          EXPECT_TRUE(host.displayAlerts());
+                      }
+                      if (failed != "ScreenUpdating") {
+                          EXPECT_TRUE(host.screenUpdating());
+                      }
+                      if (failed != "Select" && failed != "Activeworkbook" &&
+                          failed != "ActiveSheet") {
+                          EXPECT_EQ(host.activeSheetName(), "Sheet1");
+                      }
+                  }
+              }
+          });
 }
 
 TEST(FaultSweepTest, UnmergeFillSurvivesEveryFailingCall) {
@@ -151,53 +166,27 @@ TEST(FaultSweepTest, UnmergeFillSurvivesEveryFailingCall) {
         host.setDisplayAlerts(false);
         host.setScreenUpdating(false);
     };
-    std::uint64_t total = 0;
-    {
-        MemoryHost host;
-        build(host);
-        RecordingView view("B2:B9");
-        Command4_Click(host, view);
-        ASSERT_EQ(view.messages, std::vector<std::string>{std::string(texts::kUnmergeDone)});
-        total = host.callCount();
-    }
-    int runs = 0;
-    for (Fault fault : {Fault::OneCall, Fault::GoneFrom}) {
-        for (std::uint64_t k = 1; k <= total; ++k) {
-            SCOPED_TRACE((fault == Fault::OneCall ? "call " : "gone from call ") +
-                         std::to_string(k));
-            MemoryHost host;
-            build(host);
-            if (fault == Fault::OneCall)
-                host.failCall(k);
-            else
-                host.goneFrom(k);
-            RecordingView view("B2:B9");
-            Command4_Click(host, view);
-            ++runs;
-            const std::string failed = failedOp(host);
-            SCOPED_TRACE("failed op " + failed);
-            ASSERT_EQ(view.messages.size(), 1u);
-            // Every cell holds either what it held or what the completed command gives it:
-            // a walk that stopped keeps what it did and nothing else.
-            const auto after = host.cells("Sheet1", "B2:B9");
-            for (std::size_t i = 0; i < after.size(); ++i)
-                EXPECT_TRUE(identical(after[i], before[i]) || identical(after[i], done[i]))
-                    << "B" << i + 2;
-            EXPECT_EQ(host.sheetNames(), (std::vector<std::string>{"Sheet1", "Sheet2"}));
-            if (fault == Fault::OneCall && view.messages[0] != texts::kNoWorkbook) {
-                if (failed != "DisplayAlerts") {
-                    EXPECT_TRUE(host.displayAlerts());
-                }
-                if (failed != "ScreenUpdating") {
-                    EXPECT_TRUE(host.screenUpdating());
-                }
-                EXPECT_NE(view.messages[0], texts::kUnmergeDone);
-            }
-            EXPECT_EQ(host.liveHandles(), 0u);
-        }
-    }
-    std::cout << "[ sweep    ] unmerge and fill: " << total << " calls, " << runs
-              << " faulted runs\n";
+    sweep("unmerge and fill", "B2:B9", texts::kUnmergeDone, build, Command4_Click,
+          [&](const MemoryHost& host, const RecordingView& view, Fault fault,
+              const std::string& failed) {
+              ASSERT_EQ(view.messages.size(), 1u);
+              // Every cell holds either what it held or what the completed command gives it:
+              // a walk that stopped keeps what it did and nothing else.
+              const auto after = host.cells("Sheet1", "B2:B9");
+              for (std::size_t i = 0; i < after.size(); ++i)
+                  EXPECT_TRUE(identical(after[i], before[i]) || identical(after[i], done[i]))
+                      << "B" << i + 2;
+              EXPECT_EQ(host.sheetNames(), (std::vector<std::string>{"Sheet1", "Sheet2"}));
+              if (fault == Fault::OneCall && view.messages[0] != texts::kNoWorkbook) {
+                  if (failed != "DisplayAlerts") {
+                      EXPECT_TRUE(host.displayAlerts());
+                  }
+                  if (failed != "ScreenUpdating") {
+                      EXPECT_TRUE(host.screenUpdating());
+                  }
+                  EXPECT_NE(view.messages[0], texts::kUnmergeDone);
+              }
+          });
 }
 
 }  // namespace
