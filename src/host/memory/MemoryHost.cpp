@@ -473,7 +473,8 @@ struct MemoryHost::State {
                 std::min<std::ptrdiff_t>(index, static_cast<std::ptrdiff_t>(wb.sheets.size()) - 1);
             wb.activeSheet = wb.sheets[static_cast<std::size_t>(next)];
         }
-        sheets.erase(s.id);
+        const std::uint32_t id = s.id;  // `s` dies with its node
+        sheets.erase(id);
     }
 
     // ===== formats =====
