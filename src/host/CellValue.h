@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,8 @@ public:
     // Element (row, column), both from 1. Outside the bounds: ValueError.
     const CellValue& at(long row, long column) const;
     CellValue& at(long row, long column);
+    // Every element, row by row. A single row or column is therefore one contiguous line.
+    std::span<const CellValue> elements() const noexcept { return cells_; }
 
 private:
     long rows_ = 0;

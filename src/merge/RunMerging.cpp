@@ -1,5 +1,6 @@
 #include "merge/RunMerging.h"
 
+#include <span>
 #include <vector>
 
 #include "host/Failure.h"
@@ -51,14 +52,17 @@ RunMergingResult mergeRunsAndTransferFormats(StepRunner& runner, SpreadsheetHost
     if (!in.ready) return RunMergingResult::NotReady;
 
     // The line of cells, read from the snapshot only: the merges below discard values on
-    // the scratch sheet, and no comparison may see that.
-    std::vector<CellValue> line(static_cast<std::size_t>(n > 0 ? n : 0));
-    bool lineRead = runner.run("read line", [&] {
-        for (long k = 1; k <= n; ++k)
-            line[static_cast<std::size_t>(k - 1)] =
-                vertical ? in.snapshot.at(k, 1) : in.snapshot.at(1, k);
+    // the scratch sheet, and no comparison may see that. A one-row or one-column array
+    // holds the line contiguously, so it is used in place.
+    std::span<const CellValue> line;
+    const bool lineRead = runner.run("read line", [&] {
+        if (n < 2) return;
+        const ValueArray& a = in.snapshot.array();
+        if (a.rows() * a.columns() != n || (vertical ? a.columns() : a.rows()) != 1)
+            throw ValueError("the values read do not match the range's shape");
+        line = a.elements();
     });
-    if (!lineRead && n > 1) return RunMergingResult::NotReady;
+    if (!lineRead) return RunMergingResult::NotReady;
 
     // One two-cell Merge per joined pair, from the last pair to the first, so each merge
     // meets the area the previous one made and the host grows it into one area per run.
