@@ -158,6 +158,8 @@ TEST_F(WithFakeExcel, RangesAddressesAndCounts) {
     const auto log = fakeLog();
     EXPECT_NE(std::find(log.begin(), log.end(), "Range.Offset(<missing>, 2 (VT_I4))"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "Cells.Item(6 (VT_I4), 1 (VT_I4))"), log.end());
+    // Three Cells(row, column) on one sheet fetch the sheet's Cells once.
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Worksheet.Cells"), 1);
     EXPECT_NE(std::find(log.begin(), log.end(), "Worksheet.Range(<Range>, <Range>)"), log.end());
 }
 

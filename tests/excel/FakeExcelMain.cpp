@@ -3,12 +3,15 @@
 // --reject-first N  rejects the first N automation calls as busy
 // --log FILE        appends every automation call to FILE as it arrives (UTF-8)
 // --no-workbook     runs with no workbook open
+// --rows N          fills Sheet1!D1:D<N> with runs of five equal values, blank every
+//                   seventh cell (for timing the commands on long columns)
 // The workbook "Book1.xlsx" has the worksheets Sheet1, Sheet2 and 数据; Sheet1 is active
 // and holds A1:A4 = 1, 1, 'x', <empty>, B1 = 2.5 and B2 = a date.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "FakeExcel.h"
 
@@ -17,12 +20,15 @@ int wmain(int argc, wchar_t** argv) {
     long rejectFirst = 0;
     std::wstring logPath;
     bool workbook = true;
+    long rows = 0;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"--reject-first" && i + 1 < argc)
             rejectFirst = std::stol(argv[++i]);
         else if (a == L"--log" && i + 1 < argc)
             logPath = argv[++i];
+        else if (a == L"--rows" && i + 1 < argc)
+            rows = std::stol(argv[++i]);
         else if (a == L"--no-workbook")
             workbook = false;
         else {
@@ -41,6 +47,12 @@ int wmain(int argc, wchar_t** argv) {
                 {CellValue::integer(1), CellValue::integer(1), CellValue::text("x"), CellValue()});
             model.setCell("Sheet1", "B1", CellValue::floating(2.5));
             model.setCell("Sheet1", "B2", CellValue::date(45000.25));
+            if (rows > 0) {
+                std::vector<CellValue> column;
+                for (long r = 0; r < rows; ++r)
+                    column.push_back(r % 7 == 6 ? CellValue() : CellValue::integer(r / 5));
+                model.setCells("Sheet1", "D1:D" + std::to_string(rows), column);
+            }
         }
         fake::FakeExcel excel(model);
         std::ofstream log;

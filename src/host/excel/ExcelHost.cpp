@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <unordered_map>
 #include <vector>
 
 #include "host/excel/ComSupport.h"
@@ -69,6 +70,9 @@ struct ExcelHost::Impl {
     com::RetryPolicy retry;
     std::vector<Object> objects;  // handle id = base + index + 1
     std::uint32_t base = 0;
+    // Worksheet.Cells of each sheet handle of the run: always the same object for a sheet,
+    // so it is fetched once, which saves a round trip on every Cells(row, column).
+    std::unordered_map<std::uint32_t, Ref<IDispatch>> cellsOfSheet;
 
     template <class Tag>
     Handle<Tag> add(Ref<IDispatch> d) {
@@ -159,6 +163,7 @@ void ExcelHost::endRun(RunEnd) noexcept {
     // Releasing a reference to a process that has gone returns at once with an error,
     // which there is nothing to do about.
     impl_->base += static_cast<std::uint32_t>(impl_->objects.size());
+    impl_->cellsOfSheet.clear();
     impl_->objects.clear();
 }
 
@@ -284,7 +289,9 @@ RangeHandle ExcelHost::Range(SheetHandle sheet, RangeHandle first, RangeHandle s
 }
 
 RangeHandle ExcelHost::Cells(SheetHandle sheet, long row, long column) {
-    const Ref<IDispatch> cells = impl_->object(impl_->dispatchOf(sheet, "Cells"), L"Cells");
+    IDispatch* s = impl_->dispatchOf(sheet, "Cells");
+    Ref<IDispatch>& cells = impl_->cellsOfSheet[sheet.id];
+    if (!cells) cells = impl_->object(s, L"Cells");
     return impl_->add<RangeTag>(impl_->object(cells.get(), L"Item",
                                               {Variant::i4(static_cast<std::int32_t>(row)),
                                                Variant::i4(static_cast<std::int32_t>(column))}));
