@@ -1,5 +1,5 @@
 // Not a test: shows the Win32 Form8 on a workbook in memory and saves a picture of the
-// whole window (frame included) as PNG, for the documentation:
+// whole window (frame included) as PNG, for the README:
 //   form8_win32_screenshot <file.png>
 #include <wincodec.h>
 

@@ -37,20 +37,31 @@ cmake --build --preset windows --target gridmoor excel_com_unit_tests excel_host
 # A fresh Wine prefix per run, removed afterwards; one persistent wineserver for all tests
 # (starting a server per program costs about 3 s).
 prefix=$(mktemp -d /tmp/gridmoor-wine.XXXXXX)
+dense=$(mktemp -d /tmp/gridmoor-wine-144.XXXXXX)
 cleanup() {
   WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
-  rm -rf "$prefix"
+  WINEPREFIX="$dense" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  rm -rf "$prefix" "$dense"
 }
 trap cleanup EXIT
 tests/excel/wine-prefix.sh "$prefix"
 export GRIDMOOR_WINEPREFIX="$prefix" WINEPREFIX="$prefix" WINEDEBUG=-all
 
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
-  /usr/lib/wine/wineserver64 -p
-  # The first program of a session starts the desktop: do it before tests are timed.
-  /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1 || true
-  ctest --preset windows -L wine -j 2
-  status=$?
-  /usr/lib/wine/wineserver64 -k || true
-  exit $status
-'
+run_tests() {
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
+    /usr/lib/wine/wineserver64 -p
+    # The first program of a session starts the desktop: do it before tests are timed.
+    /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1 || true
+    ctest --preset windows -L wine -j 2 "$@"
+    status=$?
+    /usr/lib/wine/wineserver64 -k || true
+    exit $status
+  ' run_tests "$@"
+}
+run_tests
+
+# The window again on a screen of 144 dots per inch (150 %): every place, size and font
+# follows the density.
+tests/excel/wine-prefix.sh "$dense" 144
+export GRIDMOOR_WINEPREFIX="$dense" WINEPREFIX="$dense"
+run_tests -R '^Form8Win32\.'

@@ -1,5 +1,7 @@
 #!/bin/sh
-# Creates a Wine prefix ready for Gridmoor's Windows tests, at the path given:
+# Creates a Wine prefix ready for Gridmoor's Windows tests, at the path given, with an
+# optional screen density in dots per inch (default 96):
+#   wine-prefix.sh <path> [dpi]
 #   - a virtual desktop, so that hiding or destroying a top-level window does not stall
 #     for seconds as it does without a window manager;
 #   - the ProgID "Excel.Application" mapped to Excel's class id, which is all that
@@ -10,6 +12,7 @@
 # Creating a prefix takes 5-9 s: make one per test run, not one per test.
 set -eu
 prefix=$1
+dpi=${2:-96}
 wine=${GRIDMOOR_WINE:-/usr/lib/wine/wine64}
 server=${GRIDMOOR_WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -19,6 +22,7 @@ mkdir -p "$prefix"
 "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
     /v Tahoma /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 "$wine" reg add 'HKCR\Excel.Application\CLSID' /ve /d '{00024500-0000-0000-C000-000000000046}' /f \
     >/dev/null 2>&1
 # The desktop settings are read when the server starts: stop it so the next program starts
