@@ -66,6 +66,7 @@
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -361,6 +362,10 @@ struct CalcHost::Impl {
     // ---------------------------------------------------------------- connection
     void bootstrapLocal() {
         if (local.is()) return;
+        // UNO writes to its pipe without MSG_NOSIGNAL: when Calc quits or drops the
+        // connection, the next write would kill the tool with SIGPIPE instead of failing.
+        // Ignored, the write fails and the call throws, which becomes Cause::Gone.
+        std::signal(SIGPIPE, SIG_IGN);
         // Without the bootstrap variable, creating the desktop crashes instead of throwing.
         rtl::Bootstrap::set("URE_BOOTSTRAP",
                             "vnd.sun.star.pathname:" GRIDMOOR_LO_PROGRAM_DIR "/fundamentalrc");
