@@ -209,6 +209,35 @@ TEST_F(CalcTest, FormatPasteBringsMergedAreasAndFormatsAndKeepsEveryValue) {
     }
 }
 
+// The paste leaves alone the cells that already have the block's formats; every other cell
+// takes them, also where the first cell of a group of equally formatted cells already had them.
+TEST_F(CalcTest, FormatPasteGivesEachCellItsBlockCellsFormats) {
+    probe().enterColumn("Sheet1", "A1", {"x", "x", "x", "x"});
+    probe().setBold("Sheet1", "A1");
+    probe().setNumberFormat("Sheet1", "A2", kDate);
+    probe().setBold("Sheet1", "A4");
+    probe().enterColumn("Sheet1", "C1", {"1", "2", "3", "4"});
+    probe().setBold("Sheet1", "C1:C3");
+    inRun(host(), [&](AppHandle, SheetHandle sheet) {
+        host().Copy(host().Range(sheet, "A1:A4"));
+        host().PasteSpecial(host().Range(sheet, "C1:C4"),
+                            {xlPasteFormats, xlPasteSpecialOperationNone, false, false});
+    });
+    EXPECT_TRUE(probe().isBold("Sheet1", "C1"));
+    EXPECT_FALSE(probe().isBold("Sheet1", "C2"));
+    EXPECT_FALSE(probe().isBold("Sheet1", "C3"));
+    EXPECT_TRUE(probe().isBold("Sheet1", "C4"));
+    inRun(host(), [&](AppHandle, SheetHandle sheet) {
+        const CellValue c2 = host().Value(host().Range(sheet, "C2")).single();
+        EXPECT_EQ(c2.numberKind(), NumberKind::Date);
+        EXPECT_TRUE(
+            identical(host().Value(host().Range(sheet, "C3")).single(), CellValue::floating(3)));
+    });
+    for (int row = 1; row <= 4; ++row) {
+        EXPECT_EQ(probe().formula("Sheet1", "C" + std::to_string(row)), std::to_string(row));
+    }
+}
+
 TEST_F(CalcTest, ProtectedSheetRefusesWritesMergesAndPastes) {
     probe().enter("Sheet1", "A1", "keep");
     probe().enter("Sheet1", "A2", "keep");

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -721,6 +722,61 @@ struct CalcHost::Impl {
         }
     }
 
+    // Whether the range holds nothing that a copy within Calc could change or duplicate:
+    // no formula (references move), note, validation or conditional format.
+    static bool onlyPlainCells(const Reference<table::XCellRange>& range) {
+        Reference<sheet::XCellRangesQuery> query(range, UNO_QUERY_THROW);
+        if (query->queryContentCells(sheet::CellFlags::FORMULA | sheet::CellFlags::ANNOTATION)
+                ->getRangeAddresses()
+                .hasElements()) {
+            return false;
+        }
+        Reference<sheet::XUniqueCellFormatRangesSupplier> sup(range, UNO_QUERY_THROW);
+        Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+        for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
+            Reference<beans::XPropertySet> g(groups->getByIndex(i), UNO_QUERY_THROW);
+            Reference<container::XIndexAccess> cond(g->getPropertyValue("ConditionalFormat"),
+                                                    UNO_QUERY);
+            if (cond.is() && cond->getCount() > 0) return false;
+            Reference<beans::XPropertySet> valid(g->getPropertyValue("Validation"), UNO_QUERY);
+            if (valid.is()) {
+                sheet::ValidationType type = sheet::ValidationType_ANY;
+                valid->getPropertyValue("Type") >>= type;
+                if (type != sheet::ValidationType_ANY) return false;
+            }
+        }
+        return true;
+    }
+
+    // The contents of a range of plain cells, enough to tell whether a copy kept them and to
+    // put them back: the data array and the truly empty cells.
+    struct Contents {
+        uno::Sequence<uno::Sequence<uno::Any>> data;
+        uno::Sequence<table::CellRangeAddress> empty;
+        bool operator==(const Contents&) const = default;
+    };
+
+    static Contents contentsOf(const Reference<table::XCellRange>& range) {
+        return {Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->getDataArray(),
+                Reference<sheet::XCellRangesQuery>(range, UNO_QUERY_THROW)
+                    ->queryEmptyCells()
+                    ->getRangeAddresses()};
+    }
+
+    // Puts back the contents read by contentsOf; the range holds no merged area afterwards.
+    void restoreContents(const Sheet& s, const Reference<table::XCellRange>& range,
+                         const Contents& was) {
+        constexpr sal_Int32 kContent = sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
+                                       sheet::CellFlags::STRING | sheet::CellFlags::FORMULA;
+        Reference<util::XMergeable>(range, UNO_QUERY_THROW)->merge(false);
+        Reference<sheet::XSheetOperation>(range, UNO_QUERY_THROW)->clearContents(kContent);
+        Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->setDataArray(was.data);
+        for (const auto& rect : was.empty) {
+            Reference<sheet::XSheetOperation>(cellRange(s, fromCalc(rect)), UNO_QUERY_THROW)
+                ->clearContents(kContent);
+        }
+    }
+
     // Bulk route for many merges onto `target`: Calc builds the whole merge pattern in one
     // load of a generated flat ODS (hidden), the pattern is imported as a sheet and copied onto
     // the target in one call, together with the target's own values. Only taken when nothing
@@ -732,33 +788,11 @@ struct CalcHost::Impl {
     bool bulkMerges(Sheet& dst, const Area& target, std::vector<Area> wanted) {
         if (!options.batch || wanted.size() < 64) return false;
         Reference<table::XCellRange> range = cellRange(dst, target);
-        Reference<sheet::XCellRangesQuery> query(range, UNO_QUERY_THROW);
-        if (query->queryContentCells(sheet::CellFlags::FORMULA | sheet::CellFlags::ANNOTATION)
-                ->getRangeAddresses()
-                .hasElements()) {
-            return false;
-        }
-        {
-            Reference<sheet::XUniqueCellFormatRangesSupplier> sup(range, UNO_QUERY_THROW);
-            Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
-            for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
-                Reference<beans::XPropertySet> g(groups->getByIndex(i), UNO_QUERY_THROW);
-                Reference<container::XIndexAccess> cond(g->getPropertyValue("ConditionalFormat"),
-                                                        UNO_QUERY);
-                if (cond.is() && cond->getCount() > 0) return false;
-                Reference<beans::XPropertySet> valid(g->getPropertyValue("Validation"), UNO_QUERY);
-                if (valid.is()) {
-                    sheet::ValidationType type = sheet::ValidationType_ANY;
-                    valid->getPropertyValue("Type") >>= type;
-                    if (type != sheet::ValidationType_ANY) return false;
-                }
-            }
-        }
+        if (!onlyPlainCells(range)) return false;
         const long rows = target.rows(), cols = target.columns();
-        Reference<sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
-        const uno::Sequence<uno::Sequence<uno::Any>> before = data->getDataArray();
-        const uno::Sequence<table::CellRangeAddress> emptyBefore =
-            query->queryEmptyCells()->getRangeAddresses();
+        const Contents was = contentsOf(range);
+        const auto& before = was.data;
+        const auto& emptyBefore = was.empty;
         std::vector<char> empty(static_cast<std::size_t>(rows * cols), 0);
         for (const auto& rect : emptyBefore) {
             const Area e = fromCalc(rect);
@@ -769,11 +803,13 @@ struct CalcHost::Impl {
                 }
             }
         }
-        // Spans by top-left cell; covered cells by position.
-        std::map<std::pair<long, long>, Area> anchors;
+        // By position in the target: the span of each merged area's top-left cell, and
+        // which cells are covered.
+        std::vector<const Area*> anchorAt(static_cast<std::size_t>(rows * cols), nullptr);
         std::vector<char> covered(static_cast<std::size_t>(rows * cols), 0);
         for (const auto& a : wanted) {
-            anchors[{a.firstRow, a.firstColumn}] = a;
+            anchorAt[static_cast<std::size_t>((a.firstRow - target.firstRow) * cols +
+                                              a.firstColumn - target.firstColumn)] = &a;
             for (long r = a.firstRow; r <= a.lastRow; ++r) {
                 for (long c = a.firstColumn; c <= a.lastColumn; ++c) {
                     if (r != a.firstRow || c != a.firstColumn) {
@@ -797,6 +833,10 @@ struct CalcHost::Impl {
                    std::to_string(target.firstRow - 1) + "\"><table:table-cell/></table:table-row>";
         }
         char num[64];
+        auto appendNumber = [&](auto value) {
+            const auto end = std::to_chars(num, num + sizeof num, value).ptr;
+            xml.append(num, end);
+        };
         for (long r = 0; r < rows; ++r) {
             xml += "<table:table-row>";
             if (target.firstColumn > 1) {
@@ -808,13 +848,12 @@ struct CalcHost::Impl {
                 const std::size_t i = static_cast<std::size_t>(r * cols + c);
                 const bool isCovered = covered[i] != 0;
                 xml += isCovered ? "<table:covered-table-cell" : "<table:table-cell";
-                if (!isCovered) {
-                    if (auto it = anchors.find({target.firstRow + r, target.firstColumn + c});
-                        it != anchors.end()) {
-                        xml += " table:number-rows-spanned=\"" + std::to_string(it->second.rows()) +
-                               "\" table:number-columns-spanned=\"" +
-                               std::to_string(it->second.columns()) + "\"";
-                    }
+                if (const Area* span = anchorAt[i]; span && !isCovered) {
+                    xml += " table:number-rows-spanned=\"";
+                    appendNumber(span->rows());
+                    xml += "\" table:number-columns-spanned=\"";
+                    appendNumber(span->columns());
+                    xml += '"';
                 }
                 const uno::Any& v = line[static_cast<sal_Int32>(c)];
                 double d = 0;
@@ -822,9 +861,9 @@ struct CalcHost::Impl {
                 if (empty[i]) {
                     xml += "/>";
                 } else if (v >>= d) {
-                    std::snprintf(num, sizeof num, "%.17g", d);
+                    // The shortest form that reads back as the same double.
                     xml += " office:value-type=\"float\" office:value=\"";
-                    xml += num;
+                    appendNumber(d);
                     xml += "\"/>";
                 } else if (v >>= str) {
                     const std::string t = fromU(str);
@@ -918,8 +957,7 @@ struct CalcHost::Impl {
                         toCalc(target, static_cast<sal_Int16>(tab)));
 
         // Read back: every value and every merged area as wanted.
-        bool same = data->getDataArray() == before &&
-                    query->queryEmptyCells()->getRangeAddresses() == emptyBefore;
+        bool same = contentsOf(range) == was;
         if (same) {
             Area region = target;
             std::vector<Area> now = mergedAreas(dst, region);
@@ -933,16 +971,7 @@ struct CalcHost::Impl {
         }
         if (!same) {
             // Put every value back as it was; the caller then merges area by area.
-            Reference<util::XMergeable>(range, UNO_QUERY_THROW)->merge(false);
-            Reference<sheet::XSheetOperation>(range, UNO_QUERY_THROW)
-                ->clearContents(sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
-                                sheet::CellFlags::STRING | sheet::CellFlags::FORMULA);
-            data->setDataArray(before);
-            for (const auto& rect : emptyBefore) {
-                Reference<sheet::XSheetOperation>(cellRange(dst, fromCalc(rect)), UNO_QUERY_THROW)
-                    ->clearContents(sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
-                                    sheet::CellFlags::STRING | sheet::CellFlags::FORMULA);
-            }
+            restoreContents(dst, range, was);
             return false;
         }
         return true;
@@ -981,6 +1010,119 @@ struct CalcHost::Impl {
 
     void flushAllMerges() {
         while (!pending.empty()) flushMerges(pending.front().sheet);
+    }
+
+    // ---------------------------------------------------------------- formats
+    // Each group of equally formatted cells of an area, with its formatting.
+    struct FormatGroup {
+        uno::Any style;
+        uno::Sequence<uno::Any> values;  // kFormatProperties, in order
+        uno::Sequence<table::CellRangeAddress> rects;
+    };
+
+    std::vector<FormatGroup> formatGroups(const Sheet& s, const Area& a) {
+        static const uno::Sequence<OUString> names = [] {
+            uno::Sequence<OUString> n(static_cast<sal_Int32>(std::size(kFormatProperties)));
+            for (std::size_t i = 0; i < std::size(kFormatProperties); ++i) {
+                n.getArray()[i] = OUString::createFromAscii(kFormatProperties[i]);
+            }
+            return n;
+        }();
+        Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, a), UNO_QUERY_THROW);
+        Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+        std::vector<FormatGroup> out;
+        for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
+            Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
+            Reference<beans::XPropertySet> gp(g, UNO_QUERY_THROW);
+            Reference<beans::XMultiPropertySet> gm(g, UNO_QUERY_THROW);
+            out.push_back({gp->getPropertyValue("CellStyle"), gm->getPropertyValues(names),
+                           g->getRangeAddresses()});
+        }
+        return out;
+    }
+
+    // Gives the cells of `target` the formatting of the same-sized area `from` of `src`, one group
+    // of equally formatted cells at a time. A group whose every cell already has its formatting in
+    // the target is left alone: setting formats on cells that hold many merged areas costs Calc
+    // time that grows faster than the number of cells.
+    void pasteFormats(const Sheet& src, const Area& from, const Sheet& dst, const Area& target) {
+        const std::vector<FormatGroup> groups = formatGroups(src, from);
+        const std::vector<FormatGroup> now = formatGroups(dst, target);
+        const long cols = target.columns();
+        const long dr = target.firstRow - from.firstRow, dc = target.firstColumn - from.firstColumn;
+        // Which target group each target cell is in (-1: none).
+        std::vector<int> nowAt(static_cast<std::size_t>(target.cells()), -1);
+        for (std::size_t h = 0; h < now.size(); ++h) {
+            for (const auto& rect : now[h].rects) {
+                const Area r = fromCalc(rect);
+                for (long row = r.firstRow; row <= r.lastRow; ++row) {
+                    for (long col = r.firstColumn; col <= r.lastColumn; ++col) {
+                        nowAt[static_cast<std::size_t>((row - target.firstRow) * cols + col -
+                                                       target.firstColumn)] = static_cast<int>(h);
+                    }
+                }
+            }
+        }
+        auto sameAs = [](const FormatGroup& x, const FormatGroup& y) {
+            if (x.style != y.style) return false;
+            // A property the source block has no value for is not pasted: it cannot differ.
+            for (sal_Int32 k = 0; k < x.values.getLength(); ++k) {
+                if (x.values[k].hasValue() && x.values[k] != y.values[k]) return false;
+            }
+            return true;
+        };
+        // -1 unknown, 0 differs, 1 same; by (source group, target group).
+        std::vector<signed char> pairSame(groups.size() * now.size(), -1);
+        Reference<lang::XMultiServiceFactory> factory(dst.doc, UNO_QUERY_THROW);
+        const sal_Int16 dstSheet = sheetIndex(dst);
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            bool needed = false;
+            for (const auto& rect : groups[g].rects) {
+                const Area r = fromCalc(rect);
+                for (long row = r.firstRow; row <= r.lastRow && !needed; ++row) {
+                    for (long col = r.firstColumn; col <= r.lastColumn && !needed; ++col) {
+                        const int h = nowAt[static_cast<std::size_t>(
+                            (row + dr - target.firstRow) * cols + col + dc - target.firstColumn)];
+                        if (h < 0) {
+                            needed = true;
+                            break;
+                        }
+                        signed char& same = pairSame[g * now.size() + static_cast<std::size_t>(h)];
+                        if (same < 0) same = sameAs(groups[g], now[static_cast<std::size_t>(h)]);
+                        needed = same == 0;
+                    }
+                }
+                if (needed) break;
+            }
+            if (!needed) continue;
+            uno::Sequence<table::CellRangeAddress> moved = groups[g].rects;
+            for (sal_Int32 k = 0; k < moved.getLength(); ++k) {
+                auto& a = moved.getArray()[k];
+                a.Sheet = dstSheet;
+                a.StartRow += static_cast<sal_Int32>(dr);
+                a.EndRow += static_cast<sal_Int32>(dr);
+                a.StartColumn += static_cast<sal_Int32>(dc);
+                a.EndColumn += static_cast<sal_Int32>(dc);
+            }
+            Reference<sheet::XSheetCellRangeContainer> targetRanges(
+                factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+            targetRanges->addRangeAddresses(moved, false);
+            Reference<beans::XPropertySet> tp(targetRanges, UNO_QUERY_THROW);
+            if (groups[g].style.hasValue()) tp->setPropertyValue("CellStyle", groups[g].style);
+            // Never send a void value: properties that have none are left as they are.
+            std::vector<OUString> setNames;
+            std::vector<uno::Any> setValues;
+            for (sal_Int32 k = 0; k < groups[g].values.getLength(); ++k) {
+                if (!groups[g].values[k].hasValue()) continue;
+                setNames.push_back(OUString::createFromAscii(kFormatProperties[k]));
+                setValues.push_back(groups[g].values[k]);
+            }
+            Reference<beans::XMultiPropertySet> tm(targetRanges, UNO_QUERY_THROW);
+            tm->setPropertyValues(
+                uno::Sequence<OUString>(setNames.data(), static_cast<sal_Int32>(setNames.size())),
+                uno::Sequence<uno::Any>(setValues.data(),
+                                        static_cast<sal_Int32>(setValues.size())));
+        }
     }
 
     // ---------------------------------------------------------------- values
@@ -1748,50 +1890,7 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
             }
             m.applyMerges(dst, removed, added, target);
         }
-        // Formats: one group of equally formatted block cells at a time.
-        Reference<sheet::XUniqueCellFormatRangesSupplier> sup(m.cellRange(src, block),
-                                                              UNO_QUERY_THROW);
-        Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
-        Reference<lang::XMultiServiceFactory> factory(dst.doc, UNO_QUERY_THROW);
-        const sal_Int16 dstSheet = m.sheetIndex(dst);
-        uno::Sequence<OUString> names(static_cast<sal_Int32>(std::size(kFormatProperties)));
-        for (std::size_t i = 0; i < std::size(kFormatProperties); ++i) {
-            names.getArray()[i] = OUString::createFromAscii(kFormatProperties[i]);
-        }
-        for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
-            Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
-            Reference<beans::XPropertySet> gp(g, UNO_QUERY_THROW);
-            Reference<beans::XMultiPropertySet> gm(g, UNO_QUERY_THROW);
-            const uno::Any style = gp->getPropertyValue("CellStyle");
-            const uno::Sequence<uno::Any> values = gm->getPropertyValues(names);
-            uno::Sequence<table::CellRangeAddress> moved = g->getRangeAddresses();
-            for (sal_Int32 k = 0; k < moved.getLength(); ++k) {
-                auto& a = moved.getArray()[k];
-                a.Sheet = dstSheet;
-                a.StartRow += static_cast<sal_Int32>(dr);
-                a.EndRow += static_cast<sal_Int32>(dr);
-                a.StartColumn += static_cast<sal_Int32>(dc);
-                a.EndColumn += static_cast<sal_Int32>(dc);
-            }
-            Reference<sheet::XSheetCellRangeContainer> targetRanges(
-                factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
-            targetRanges->addRangeAddresses(moved, false);
-            Reference<beans::XPropertySet> tp(targetRanges, UNO_QUERY_THROW);
-            if (style.hasValue()) tp->setPropertyValue("CellStyle", style);
-            // Never send a void value: properties that have none are left as they are.
-            std::vector<OUString> setNames;
-            std::vector<uno::Any> setValues;
-            for (sal_Int32 k = 0; k < values.getLength(); ++k) {
-                if (!values[k].hasValue()) continue;
-                setNames.push_back(names[k]);
-                setValues.push_back(values[k]);
-            }
-            Reference<beans::XMultiPropertySet> tm(targetRanges, UNO_QUERY_THROW);
-            tm->setPropertyValues(
-                uno::Sequence<OUString>(setNames.data(), static_cast<sal_Int32>(setNames.size())),
-                uno::Sequence<uno::Any>(setValues.data(),
-                                        static_cast<sal_Int32>(setValues.size())));
-        }
+        m.pasteFormats(src, block, dst, target);
     });
 }
 

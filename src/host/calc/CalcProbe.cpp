@@ -115,8 +115,8 @@ void CalcProbe::closeAll() {
     impl_->doc.clear();
 }
 
-void CalcProbe::newWorkbook(std::string_view firstSheet) {
-    closeAll();
+void CalcProbe::newWorkbook(std::string_view firstSheet, bool closeOthers) {
+    if (closeOthers) closeAll();
     Reference<frame::XComponentLoader> loader(impl_->desktop, UNO_QUERY_THROW);
     impl_->doc.set(loader->loadComponentFromURL("private:factory/scalc", "_blank", 0, {}),
                    UNO_QUERY_THROW);

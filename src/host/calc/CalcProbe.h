@@ -20,8 +20,10 @@ public:
     CalcProbe& operator=(const CalcProbe&) = delete;
 
     // Opens a new spreadsheet with one sheet named `firstSheet` and makes it the current
-    // document; closes every other document first.
-    void newWorkbook(std::string_view firstSheet = "Sheet1");
+    // document; closes every other document first, unless `closeOthers` is false (closing
+    // a large visible document from this client's thread can crash soffice 7.4 in
+    // vcl::Window::dispose, so a benchmark leaves them open).
+    void newWorkbook(std::string_view firstSheet = "Sheet1", bool closeOthers = true);
     void closeAll();
     void addSheet(std::string_view name);
     std::vector<std::string> sheetNames();
