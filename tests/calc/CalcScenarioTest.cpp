@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -13,8 +14,8 @@
 #include <vector>
 
 #include "CalcFixture.h"
+#include "host/A1Address.h"
 #include "host/Texts.h"
-#include "host/calc/CalcAddress.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"
@@ -88,7 +89,8 @@ std::map<std::string, std::string> valuesOf(SpreadsheetHost& host) {
     const RangeValue v = host.Value(host.Range(sheet, kRegion));
     for (long r = 1; r <= v.array().rows(); ++r) {
         for (long c = 1; c <= v.array().columns(); ++c) {
-            out[calc::columnLetters(c) + std::to_string(r)] = shown(v.at(r, c));
+            out[columnLetters(static_cast<std::int32_t>(c)) + std::to_string(r)] =
+                shown(v.at(r, c));
         }
     }
     return out;
@@ -155,8 +157,8 @@ public:
     Cells contents() override {
         Cells out;
         for (long r = 1; r <= 12; ++r) {
-            for (long c = 1; c <= 8; ++c) {
-                const std::string at = calc::columnLetters(c) + std::to_string(r);
+            for (std::int32_t c = 1; c <= 8; ++c) {
+                const std::string at = columnLetters(c) + std::to_string(r);
                 out[at] = probe_.formula("Sheet1", at);
             }
         }

@@ -17,7 +17,7 @@ std::vector<std::string> printed(std::vector<Area> areas) {
 }
 
 Area at(const char* a1) {
-    return parseA1(a1)->front();
+    return fromA1(A1Address::parse(a1, "Sheet1")->areas().front());
 }
 
 struct MergeCase {

@@ -79,9 +79,10 @@
 #include <utility>
 #include <vector>
 
+#include "host/A1Address.h"
 #include "host/Failure.h"
 #include "host/Texts.h"
-#include "host/calc/CalcAddress.h"
+#include "host/calc/CalcArea.h"
 #include "host/calc/MergeSet.h"
 #include "host/calc/OfficeProcess.h"
 
@@ -1571,10 +1572,14 @@ void CalcHost::Select(SheetHandle h) {
 
 RangeHandle CalcHost::Range(SheetHandle h, std::string_view text) {
     Impl& m = *impl_;
-    m.sheetOf(h);
-    auto areas = calc::parseA1(text);
-    if (!areas) m.fail(Cause::BadArgument, "Range: '" + std::string(text) + "' is no address");
-    return m.addRange(h.id - 1, std::move(*areas));
+    // A qualifier may name this very sheet; its name is the one this run knows it by.
+    const std::string sheetName = fromU(Impl::entryOf(m.sheetOf(h)).name);
+    std::string why;
+    const auto parsed = A1Address::parse(text, sheetName, &why);
+    if (!parsed) m.fail(Cause::BadArgument, "Range: " + why);
+    std::vector<Area> areas;
+    for (const auto& a : parsed->areas()) areas.push_back(calc::fromA1(a));
+    return m.addRange(h.id - 1, std::move(areas));
 }
 
 RangeHandle CalcHost::Range(SheetHandle h, RangeHandle first, RangeHandle second) {
@@ -1592,7 +1597,7 @@ RangeHandle CalcHost::Range(SheetHandle h, RangeHandle first, RangeHandle second
 RangeHandle CalcHost::Cells(SheetHandle h, long row, long column) {
     Impl& m = *impl_;
     m.sheetOf(h);
-    if (row < 1 || row > calc::kMaxRow || column < 1 || column > calc::kMaxColumn) {
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
         m.fail(Cause::BadArgument, "Cells: (" + std::to_string(row) + ", " +
                                        std::to_string(column) + ") is outside the sheet");
     }
@@ -1624,8 +1629,8 @@ RangeHandle CalcHost::offset(RangeHandle h, std::optional<long> rowOffset, long 
         a.lastRow += dr;
         a.firstColumn += columnOffset;
         a.lastColumn += columnOffset;
-        if (a.firstRow < 1 || a.lastRow > calc::kMaxRow || a.firstColumn < 1 ||
-            a.lastColumn > calc::kMaxColumn) {
+        if (a.firstRow < 1 || a.lastRow > kMaxRows || a.firstColumn < 1 ||
+            a.lastColumn > kMaxColumns) {
             m.fail(Cause::BadArgument, "Offset: the range would leave the sheet");
         }
         moved.push_back(a);
@@ -1657,7 +1662,7 @@ void CalcHost::Copy(RangeHandle h, Destination destination) {
         const Area target{d.first.firstRow, d.first.firstColumn,
                           d.first.firstRow + r.first.rows() - 1,
                           d.first.firstColumn + r.first.columns() - 1};
-        if (target.lastRow > calc::kMaxRow || target.lastColumn > calc::kMaxColumn) {
+        if (target.lastRow > kMaxRows || target.lastColumn > kMaxColumns) {
             m.fail(Cause::BadArgument, "Copy: the copy would leave the sheet");
         }
         m.refuseIfSheetProtected(dst, "Copy");
@@ -1705,7 +1710,7 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
             m.fail(Cause::BadArgument,
                    "PasteSpecial: the copy area and the paste area differ in size");
         }
-        if (target.lastRow > calc::kMaxRow || target.lastColumn > calc::kMaxColumn) {
+        if (target.lastRow > kMaxRows || target.lastColumn > kMaxColumns) {
             m.fail(Cause::BadArgument, "PasteSpecial: the paste would leave the sheet");
         }
         m.refuseIfSheetProtected(dst, "PasteSpecial");

@@ -37,7 +37,7 @@
 #include <rtl/bootstrap.hxx>
 #include <stdexcept>
 
-#include "host/calc/CalcAddress.h"
+#include "host/calc/CalcArea.h"
 
 namespace gridmoor::calc {
 
