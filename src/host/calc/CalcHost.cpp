@@ -65,13 +65,10 @@
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <osl/file.hxx>
-#include <rtl/bootstrap.hxx>
 #include <rtl/uri.hxx>
 #include <rtl/ustring.hxx>
 #include <thread>
@@ -85,6 +82,7 @@
 #include "host/calc/CalcArea.h"
 #include "host/calc/MergeSet.h"
 #include "host/calc/OfficeProcess.h"
+#include "host/calc/UnoSupport.h"
 
 namespace gridmoor {
 
@@ -99,27 +97,16 @@ namespace sheet = com::sun::star::sheet;
 namespace table = com::sun::star::table;
 namespace util = com::sun::star::util;
 using calc::Area;
+using calc::fromU;
 using calc::MergeSet;
-using rtl::OString;
-using rtl::OStringToOUString;
+using calc::toU;
 using rtl::OUString;
-using rtl::OUStringToOString;
 using uno::Reference;
 using uno::UNO_QUERY;
 using uno::UNO_QUERY_THROW;
 using Cause = HostError::Cause;
 
 namespace {
-
-OUString toU(std::string_view s) {
-    return OStringToOUString(OString(s.data(), static_cast<sal_Int32>(s.size())),
-                             RTL_TEXTENCODING_UTF8);
-}
-
-std::string fromU(const OUString& s) {
-    const OString o = OUStringToOString(s, RTL_TEXTENCODING_UTF8);
-    return std::string(o.getStr(), static_cast<std::size_t>(o.getLength()));
-}
 
 // How a cell's number format makes the object model type its number.
 enum class Typing : std::uint8_t { Plain, Date, Boolean, Currency };
@@ -363,19 +350,11 @@ struct CalcHost::Impl {
     // ---------------------------------------------------------------- connection
     void bootstrapLocal() {
         if (local.is()) return;
-        // UNO writes to its pipe without MSG_NOSIGNAL: when Calc quits or drops the
-        // connection, the next write would kill the tool with SIGPIPE instead of failing.
-        // Ignored, the write fails and the call throws, which becomes Cause::Gone.
-        std::signal(SIGPIPE, SIG_IGN);
-        // Without the bootstrap variable, creating the desktop crashes instead of throwing.
-        rtl::Bootstrap::set("URE_BOOTSTRAP",
-                            "vnd.sun.star.pathname:" GRIDMOOR_LO_PROGRAM_DIR "/fundamentalrc");
-        local = cppu::defaultBootstrap_InitialComponentContext();
+        // A call whose write meets a dropped pipe then throws, which becomes Cause::Gone.
+        local = calc::bootstrapLocalContext();
     }
 
-    OUString connectUrl() const {
-        return "uno:pipe,name=" + toU(options.pipeName) + ";urp;StarOffice.ComponentContext";
-    }
+    OUString connectUrl() const { return calc::pipeConnectUrl(options.pipeName); }
 
     bool tryConnect() {
         Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
@@ -1257,6 +1236,22 @@ struct CalcHost::Impl {
 
     // Called before any call that asks Calc about content, so it sees every earlier write.
     void sync() { flushWrites(); }
+
+    // Forgets every object handed out in a run and every effect still deferred (endRun
+    // sends those first); the connection stays.
+    void forgetRun() noexcept {
+        books.clear();
+        sheets.clear();
+        ranges.clear();
+        sheetEnums.clear();
+        cellEnums.clear();
+        docs.clear();
+        pending.clear();
+        block.reset();
+        clipboard.reset();
+        protectedSheets.clear();
+        sheetEntries.clear();
+    }
 };
 
 // ======================================================================== CalcHost
@@ -1268,17 +1263,7 @@ CalcHost::~CalcHost() = default;
 void CalcHost::beginRun() {
     Impl& m = *impl_;
     m.inRun = true;
-    m.books.clear();
-    m.sheets.clear();
-    m.ranges.clear();
-    m.sheetEnums.clear();
-    m.cellEnums.clear();
-    m.docs.clear();
-    m.pending.clear();
-    m.block.reset();
-    m.clipboard.reset();
-    m.protectedSheets.clear();
-    m.sheetEntries.clear();
+    m.forgetRun();
 }
 
 void CalcHost::endRun(RunEnd) noexcept {
@@ -1306,17 +1291,7 @@ void CalcHost::endRun(RunEnd) noexcept {
         } catch (...) {
         }
     }
-    m.books.clear();
-    m.sheets.clear();
-    m.ranges.clear();
-    m.sheetEnums.clear();
-    m.cellEnums.clear();
-    m.docs.clear();
-    m.pending.clear();
-    m.block.reset();
-    m.clipboard.reset();
-    m.protectedSheets.clear();
-    m.sheetEntries.clear();
+    m.forgetRun();
     m.inRun = false;
 }
 
