@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -172,6 +173,14 @@ private:
 };
 
 enum class Backend { Memory, Calc };
+
+// Test names and failure messages show the backend and the scenario's name, not their bytes.
+void PrintTo(Backend b, std::ostream* os) {
+    *os << (b == Backend::Memory ? "memory" : "calc");
+}
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
 
 class ScenarioTest : public ::testing::TestWithParam<std::tuple<Backend, Scenario>> {};
 
