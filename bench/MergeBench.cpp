@@ -2,8 +2,10 @@
 // column of 100,000 and 1,048,575 rows holding runs of random length 1 to 5.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/Texts.h"
@@ -59,7 +61,13 @@ void BM_FindEqualRuns(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_SmartMerge(benchmark::State& state) {
+using Handler = void (*)(SpreadsheetHost&, CommandView&);
+
+// Times `command` alone, once per iteration, on a fresh host holding the column; `before`,
+// when given, runs first and untimed to bring the sheet into the command's starting state.
+// A run that does not end with the `done` message stops the benchmark with what it showed.
+void timeCommand(benchmark::State& state, Handler before, Handler command, std::string_view done,
+                 std::string_view what) {
     const long rows = state.range(0);
     const auto values = column(rows);
     for (auto _ : state) {
@@ -67,11 +75,12 @@ void BM_SmartMerge(benchmark::State& state) {
         auto host = std::make_unique<MemoryHost>();
         prepare(*host, values, rows);
         SilentView view(address(rows));
+        if (before) before(*host, view);
         state.ResumeTiming();
-        Command3_Click(*host, view);
+        command(*host, view);
         state.PauseTiming();
-        if (view.last != texts::kMergeDone) {
-            state.SkipWithError(("the smart merge did not complete: " + view.last).c_str());
+        if (view.last != done) {
+            state.SkipWithError((std::string(what) + " did not complete: " + view.last).c_str());
             break;
         }
         host.reset();  // freeing the model is not the command's cost
@@ -80,26 +89,13 @@ void BM_SmartMerge(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * rows);
 }
 
+void BM_SmartMerge(benchmark::State& state) {
+    timeCommand(state, nullptr, &Command3_Click, texts::kMergeDone, "the smart merge");
+}
+
+// The merged column is the starting point.
 void BM_UnmergeFill(benchmark::State& state) {
-    const long rows = state.range(0);
-    const auto values = column(rows);
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto host = std::make_unique<MemoryHost>();
-        prepare(*host, values, rows);
-        SilentView view(address(rows));
-        Command3_Click(*host, view);  // the merged column is the starting point
-        state.ResumeTiming();
-        Command4_Click(*host, view);
-        state.PauseTiming();
-        if (view.last != texts::kUnmergeDone) {
-            state.SkipWithError(("the unmerge did not complete: " + view.last).c_str());
-            break;
-        }
-        host.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * rows);
+    timeCommand(state, &Command3_Click, &Command4_Click, texts::kUnmergeDone, "the unmerge");
 }
 
 BENCHMARK(BM_FindEqualRuns)->Arg(100000)->Arg(1048575)->Unit(benchmark::kMillisecond);

@@ -47,5 +47,8 @@ inline constexpr std::string_view kReasonBusy = "Excel正忙（可能正在编�
 inline constexpr std::string_view kReasonNotFound = "找不到所需的工作表或单元格。";
 inline constexpr std::string_view kReasonErrorValue = "单元格中含有错误值。";
 inline constexpr std::string_view kReasonOther = "Excel拒绝了操作。";
+// Something other than a refusal of the application stopped a command (such as memory
+// running out); also shown alone when a refresh is stopped that way.
+inline constexpr std::string_view kReasonUnexpected = "本程序出现意外错误，操作未完成。";
 
 }  // namespace gridmoor::texts

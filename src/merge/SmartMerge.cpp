@@ -6,6 +6,7 @@
 #include "host/HostLink.h"
 #include "host/StepRunner.h"
 #include "host/Texts.h"
+#include "merge/HandlerGuard.h"
 #include "merge/Reasons.h"
 #include "merge/RunMerging.h"
 
@@ -44,9 +45,7 @@ std::string finalMessage(const StepRunner& runner, RunMergingResult result) {
     return std::string(texts::kMergeNothing) + std::string(texts::kReasonOther);
 }
 
-}  // namespace
-
-void Command3_Click(SpreadsheetHost& host, CommandView& view) {
+void smartMerge(SpreadsheetHost& host, CommandView& view) {
     HostLink link(host);
     StepRunner runner;
     // Attach.
@@ -156,6 +155,13 @@ void Command3_Click(SpreadsheetHost& host, CommandView& view) {
     runner.run("alerts on", [&] { host.DisplayAlerts(application, true); });
     runner.run("select source sheet", [&] { host.Select(source); });
     view.showMessage(finalMessage(runner, result));
+}
+
+}  // namespace
+
+void Command3_Click(SpreadsheetHost& host, CommandView& view) {
+    runGuarded(view, texts::kMergeNothing, texts::kReasonUnexpected,
+               [&] { smartMerge(host, view); });
 }
 
 }  // namespace gridmoor

@@ -13,7 +13,8 @@ namespace gridmoor {
 // message: "done" only when the formats reached the range, else why nothing (or not
 // everything) was merged. Never renames, fills, merges on or deletes a sheet it did not
 // add, apart from deleting stale scratch sheets (never the source sheet); switches the
-// application's alerts and screen updating on before it ends.
+// application's alerts and screen updating on before it ends. Never throws: an exception
+// that is no Failure ends the command at once with kMergeNothing and kReasonUnexpected.
 void Command3_Click(SpreadsheetHost& host, CommandView& view);
 
 }  // namespace gridmoor

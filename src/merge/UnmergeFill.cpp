@@ -6,6 +6,7 @@
 #include "host/Failure.h"
 #include "host/HostLink.h"
 #include "host/Texts.h"
+#include "merge/HandlerGuard.h"
 #include "merge/Reasons.h"
 
 namespace gridmoor {
@@ -22,9 +23,7 @@ std::string_view whyStopped(const Failure& failure, bool addressAccepted) {
     return reasonText(DroppedStep{"", failure.what(), hostError->cause()});
 }
 
-}  // namespace
-
-void Command4_Click(SpreadsheetHost& host, CommandView& view) {
+void unmergeFill(SpreadsheetHost& host, CommandView& view) {
     std::optional<HostLink> link;
     try {
         link.emplace(host);
@@ -86,6 +85,13 @@ void Command4_Click(SpreadsheetHost& host, CommandView& view) {
         return;
     }
     view.showMessage(texts::kUnmergeDone);
+}
+
+}  // namespace
+
+void Command4_Click(SpreadsheetHost& host, CommandView& view) {
+    runGuarded(view, texts::kUnmergeStopped, texts::kReasonUnexpected,
+               [&] { unmergeFill(host, view); });
 }
 
 }  // namespace gridmoor

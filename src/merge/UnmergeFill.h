@@ -12,7 +12,9 @@ namespace gridmoor {
 // each blank cell (text form of length 0) the value the cell before it holds, keeping
 // its kind. Non-blank cells are never written. Stops at the first failure: what was
 // done stays, alerts and screen updating are still switched on, and the message says
-// that the command stopped and why.
+// that the command stopped and why. Never throws: an exception of any other kind stops the
+// command the same way, with the reason kReasonUnexpected (the settings are then not
+// written again).
 void Command4_Click(SpreadsheetHost& host, CommandView& view);
 
 }  // namespace gridmoor

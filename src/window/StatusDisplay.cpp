@@ -7,6 +7,7 @@
 #include "host/HostLink.h"
 #include "host/StepRunner.h"
 #include "host/Texts.h"
+#include "merge/HandlerGuard.h"
 
 namespace gridmoor {
 namespace {
@@ -62,7 +63,9 @@ void Form_Load(SpreadsheetHost& host, FormView& view) {
     steps.run("worksheet line", [&] { view.setLabel2(worksheetLine(host, link->app())); });
 }
 
-void Command2_Click(SpreadsheetHost& host, FormView& view) {
+namespace {
+
+void refresh(SpreadsheetHost& host, FormView& view) {
     StepRunner steps;
     std::optional<HostLink> link;
 
@@ -81,6 +84,14 @@ void Command2_Click(SpreadsheetHost& host, FormView& view) {
     steps.run("alerts on", [&] { host.DisplayAlerts(link->app(), true); });
     steps.run("screen updating on", [&] { host.ScreenUpdating(link->app(), true); });
     steps.run("calculation", [&] { host.Calculation(link->app(), kRefreshCalculation); });
+}
+
+}  // namespace
+
+// A refresh that fails silently step by step still tells the user when it was stopped
+// altogether: the bare reason, as it has no message of its own.
+void Command2_Click(SpreadsheetHost& host, FormView& view) {
+    runGuarded(view, {}, texts::kReasonUnexpected, [&] { refresh(host, view); });
 }
 
 }  // namespace gridmoor

@@ -17,7 +17,8 @@ void Form_Load(SpreadsheetHost& host, FormView& view);
 
 // Refresh: attaches (the message and nothing else when no application runs), fills both
 // status lines afresh, then switches alerts and screen updating on and writes the
-// calculation value 1. Never reads or writes Text1.
+// calculation value 1. Never reads or writes Text1. Never throws: an exception that is no
+// Failure ends the refresh at once with the message kReasonUnexpected.
 void Command2_Click(SpreadsheetHost& host, FormView& view);
 
 }  // namespace gridmoor

@@ -2,6 +2,7 @@
 // Calc's own behaviour differs from the object model's.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,11 @@ struct ReadCase {
     CellValue expected;
 };
 
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CalcReadTest : public CalcTest, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(CalcReadTest, ValueKeepsItsKind) {
@@ -97,6 +103,11 @@ struct WriteCase {
     CellValue written;
     CellValue readBack;
 };
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CalcWriteTest : public CalcTest, public ::testing::WithParamInterface<WriteCase> {};
 

@@ -5,16 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "CalcFixture.h"
+#include "host/A1Address.h"
 #include "host/Texts.h"
-#include "host/calc/CalcAddress.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"
@@ -88,7 +90,8 @@ std::map<std::string, std::string> valuesOf(SpreadsheetHost& host) {
     const RangeValue v = host.Value(host.Range(sheet, kRegion));
     for (long r = 1; r <= v.array().rows(); ++r) {
         for (long c = 1; c <= v.array().columns(); ++c) {
-            out[calc::columnLetters(c) + std::to_string(r)] = shown(v.at(r, c));
+            out[columnLetters(static_cast<std::int32_t>(c)) + std::to_string(r)] =
+                shown(v.at(r, c));
         }
     }
     return out;
@@ -155,8 +158,8 @@ public:
     Cells contents() override {
         Cells out;
         for (long r = 1; r <= 12; ++r) {
-            for (long c = 1; c <= 8; ++c) {
-                const std::string at = calc::columnLetters(c) + std::to_string(r);
+            for (std::int32_t c = 1; c <= 8; ++c) {
+                const std::string at = columnLetters(c) + std::to_string(r);
                 out[at] = probe_.formula("Sheet1", at);
             }
         }
@@ -170,6 +173,14 @@ private:
 };
 
 enum class Backend { Memory, Calc };
+
+// Test names and failure messages show the backend and the scenario's name, not their bytes.
+void PrintTo(Backend b, std::ostream* os) {
+    *os << (b == Backend::Memory ? "memory" : "calc");
+}
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
 
 class ScenarioTest : public ::testing::TestWithParam<std::tuple<Backend, Scenario>> {};
 

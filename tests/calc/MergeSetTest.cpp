@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ std::vector<std::string> printed(std::vector<Area> areas) {
 }
 
 Area at(const char* a1) {
-    return parseA1(a1)->front();
+    return fromA1(A1Address::parse(a1, "Sheet1")->areas().front());
 }
 
 struct MergeCase {
@@ -28,6 +29,11 @@ struct MergeCase {
     std::vector<std::string> removed;
     std::vector<std::string> added;
 };
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const MergeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MergeSetTest : public ::testing::TestWithParam<MergeCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 #include "Automation.h"
 #include "host/excel/ComSupport.h"
@@ -27,6 +28,11 @@ Variant makeRaw(VARTYPE vt, auto fill) {
     raw->vt = vt;
     fill(*raw);
     return v;
+}
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const FromVariantCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
 class FromVariant : public testing::TestWithParam<FromVariantCase> {};
@@ -100,7 +106,17 @@ TEST(FromVariantOther, ObjectsAndByReferenceValuesAreRefused) {
 
 // --- CellValue -> VARIANT -> CellValue ---
 
-class RoundTrip : public testing::TestWithParam<std::pair<CellValue, VARTYPE>> {};
+struct RoundTripCase {
+    CellValue value;
+    VARTYPE vt;
+};
+
+// Failure messages show the value and the VARIANT type it should travel as.
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+    *os << describe(c.value) << " as vt " << c.vt;
+}
+
+class RoundTrip : public testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(RoundTrip, KeepsKindSubkindAndPayload) {
     const auto& [value, vt] = GetParam();
@@ -110,21 +126,20 @@ TEST_P(RoundTrip, KeepsKindSubkindAndPayload) {
     EXPECT_TRUE(identical(back, value)) << describe(back) << " instead of " << describe(value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, RoundTrip,
-                         testing::Values(std::pair{CellValue(), VARTYPE(VT_EMPTY)},
-                                         std::pair{CellValue::integer(-7), VARTYPE(VT_I4)},
-                                         std::pair{CellValue::floating(-0.1), VARTYPE(VT_R8)},
-                                         std::pair{CellValue::currency(-999999), VARTYPE(VT_CY)},
-                                         std::pair{CellValue::date(1.25), VARTYPE(VT_DATE)},
-                                         std::pair{CellValue::boolean(true), VARTYPE(VT_BOOL)},
-                                         std::pair{CellValue::boolean(false), VARTYPE(VT_BOOL)},
-                                         std::pair{CellValue::text("当前工作簿名称: 😀"),
-                                                   VARTYPE(VT_BSTR)},
-                                         std::pair{CellValue::error(2042), VARTYPE(VT_ERROR)}),
-                         [](const testing::TestParamInfo<std::pair<CellValue, VARTYPE>>& p) {
-                             return "vt" + std::to_string(p.param.second) + "_" +
-                                    std::to_string(p.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, RoundTrip,
+    testing::Values(RoundTripCase{CellValue(), VARTYPE(VT_EMPTY)},
+                    RoundTripCase{CellValue::integer(-7), VARTYPE(VT_I4)},
+                    RoundTripCase{CellValue::floating(-0.1), VARTYPE(VT_R8)},
+                    RoundTripCase{CellValue::currency(-999999), VARTYPE(VT_CY)},
+                    RoundTripCase{CellValue::date(1.25), VARTYPE(VT_DATE)},
+                    RoundTripCase{CellValue::boolean(true), VARTYPE(VT_BOOL)},
+                    RoundTripCase{CellValue::boolean(false), VARTYPE(VT_BOOL)},
+                    RoundTripCase{CellValue::text("当前工作簿名称: 😀"), VARTYPE(VT_BSTR)},
+                    RoundTripCase{CellValue::error(2042), VARTYPE(VT_ERROR)}),
+    [](const testing::TestParamInfo<RoundTripCase>& p) {
+        return "vt" + std::to_string(p.param.vt) + "_" + std::to_string(p.index);
+    });
 
 TEST(ToVariant, IntegersBeyond32BitsTravelAsDoubles) {
     const Variant v = com::toVariant(CellValue::integer(1LL << 40));

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 
 #include "ChildProcess.h"
 #include "FakeExcel.h"
@@ -148,6 +149,11 @@ void runDirect(const Scenario& s, MemoryHost& m, fake::ScriptedForm& form) {
     if (h == "Command2_Click") Command2_Click(m, form);
     if (h == "Command3_Click") Command3_Click(m, form);
     if (h == "Command4_Click") Command4_Click(m, form);
+}
+
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
 }
 
 class CommandsThroughCom : public testing::TestWithParam<Scenario> {

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,12 +22,14 @@
 #include "MessageCatcher.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
+#include "support/ThrowingHost.h"
 #include "window/qt/Form8.h"
 
 namespace gridmoor {
 namespace {
 
 using testing::MessageCatcher;
+using testing::ThrowingHost;
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -114,6 +117,8 @@ private slots:
     void refreshWithoutApplicationKeepsTheOldLines();
     void smartMergeMergesTheTypedRange();
     void unmergeFillsTheTypedRange();
+    void aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage_data();
+    void aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage();
 };
 
 void Form8Test::controls_data() {
@@ -503,6 +508,46 @@ void Form8Test::unmergeFillsTheTypedRange() {
     QVERIFY(!form.busyInside.empty());
     for (bool busy : form.busyInside) QVERIFY(busy);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
+void Form8Test::aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage_data() {
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("message");
+    const QString unexpected = qs(texts::kReasonUnexpected);
+    QTest::newRow("refresh") << QByteArray("Command2") << QStringLiteral("Activeworkbook")
+                             << unexpected;
+    QTest::newRow("smart merge") << QByteArray("Command3") << QStringLiteral("SheetsAdd")
+                                 << qs(texts::kMergeNothing) + unexpected;
+    QTest::newRow("unmerge") << QByteArray("Command4") << QStringLiteral("UnMerge")
+                             << qs(texts::kUnmergeStopped) + unexpected;
+}
+
+// The slot returns into the event loop as after any click: one message, shown without the
+// busy cursor, and no cursor left behind.
+void Form8Test::aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage() {
+    QFETCH(QByteArray, button);
+    QFETCH(QString, op);
+    QFETCH(QString, message);
+    MemoryHost memory;
+    memory.addWorkbook("Book1.xlsx");
+    memory.setCells("Sheet1", "B2:B3", {CellValue::text("a"), CellValue::text("a")});
+    ThrowingHost host(memory);
+    Form8 form(host);
+    form.open();
+    QTest::keyClicks(control(form, "Text1"), "B2:B3");
+    host.throwAt(op.toStdString(), [] { throw std::bad_alloc(); });
+
+    MessageCatcher catcher;
+    QTest::mouseClick(control(form, button.constData()), Qt::LeftButton);
+
+    QVERIFY(host.thrown());
+    QCOMPARE(catcher.shown.size(), std::size_t{1});
+    QCOMPARE(catcher.shown.front().text, message);
+    QVERIFY2(!catcher.shown.front().busyCursor, "busy cursor gone before the message");
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(host.runsEnded(), host.runsBegun());
+    QCOMPARE(memory.liveHandles(), std::size_t{0});
 }
 
 }  // namespace gridmoor

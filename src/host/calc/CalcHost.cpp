@@ -66,13 +66,10 @@
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <osl/file.hxx>
-#include <rtl/bootstrap.hxx>
 #include <rtl/uri.hxx>
 #include <rtl/ustring.hxx>
 #include <thread>
@@ -80,11 +77,13 @@
 #include <utility>
 #include <vector>
 
+#include "host/A1Address.h"
 #include "host/Failure.h"
 #include "host/Texts.h"
-#include "host/calc/CalcAddress.h"
+#include "host/calc/CalcArea.h"
 #include "host/calc/MergeSet.h"
 #include "host/calc/OfficeProcess.h"
+#include "host/calc/UnoSupport.h"
 
 namespace gridmoor {
 
@@ -99,27 +98,16 @@ namespace sheet = com::sun::star::sheet;
 namespace table = com::sun::star::table;
 namespace util = com::sun::star::util;
 using calc::Area;
+using calc::fromU;
 using calc::MergeSet;
-using rtl::OString;
-using rtl::OStringToOUString;
+using calc::toU;
 using rtl::OUString;
-using rtl::OUStringToOString;
 using uno::Reference;
 using uno::UNO_QUERY;
 using uno::UNO_QUERY_THROW;
 using Cause = HostError::Cause;
 
 namespace {
-
-OUString toU(std::string_view s) {
-    return OStringToOUString(OString(s.data(), static_cast<sal_Int32>(s.size())),
-                             RTL_TEXTENCODING_UTF8);
-}
-
-std::string fromU(const OUString& s) {
-    const OString o = OUStringToOString(s, RTL_TEXTENCODING_UTF8);
-    return std::string(o.getStr(), static_cast<std::size_t>(o.getLength()));
-}
 
 // How a cell's number format makes the object model type its number.
 enum class Typing : std::uint8_t { Plain, Date, Boolean, Currency };
@@ -363,19 +351,11 @@ struct CalcHost::Impl {
     // ---------------------------------------------------------------- connection
     void bootstrapLocal() {
         if (local.is()) return;
-        // UNO writes to its pipe without MSG_NOSIGNAL: when Calc quits or drops the
-        // connection, the next write would kill the tool with SIGPIPE instead of failing.
-        // Ignored, the write fails and the call throws, which becomes Cause::Gone.
-        std::signal(SIGPIPE, SIG_IGN);
-        // Without the bootstrap variable, creating the desktop crashes instead of throwing.
-        rtl::Bootstrap::set("URE_BOOTSTRAP",
-                            "vnd.sun.star.pathname:" GRIDMOOR_LO_PROGRAM_DIR "/fundamentalrc");
-        local = cppu::defaultBootstrap_InitialComponentContext();
+        // A call whose write meets a dropped pipe then throws, which becomes Cause::Gone.
+        local = calc::bootstrapLocalContext();
     }
 
-    OUString connectUrl() const {
-        return "uno:pipe,name=" + toU(options.pipeName) + ";urp;StarOffice.ComponentContext";
-    }
+    OUString connectUrl() const { return calc::pipeConnectUrl(options.pipeName); }
 
     bool tryConnect() {
         Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
@@ -1398,6 +1378,22 @@ struct CalcHost::Impl {
 
     // Called before any call that asks Calc about content, so it sees every earlier write.
     void sync() { flushWrites(); }
+
+    // Forgets every object handed out in a run and every effect still deferred (endRun
+    // sends those first); the connection stays.
+    void forgetRun() noexcept {
+        books.clear();
+        sheets.clear();
+        ranges.clear();
+        sheetEnums.clear();
+        cellEnums.clear();
+        docs.clear();
+        pending.clear();
+        block.reset();
+        clipboard.reset();
+        protectedSheets.clear();
+        sheetEntries.clear();
+    }
 };
 
 // ======================================================================== CalcHost
@@ -1409,17 +1405,7 @@ CalcHost::~CalcHost() = default;
 void CalcHost::beginRun() {
     Impl& m = *impl_;
     m.inRun = true;
-    m.books.clear();
-    m.sheets.clear();
-    m.ranges.clear();
-    m.sheetEnums.clear();
-    m.cellEnums.clear();
-    m.docs.clear();
-    m.pending.clear();
-    m.block.reset();
-    m.clipboard.reset();
-    m.protectedSheets.clear();
-    m.sheetEntries.clear();
+    m.forgetRun();
 }
 
 void CalcHost::endRun(RunEnd) noexcept {
@@ -1447,17 +1433,7 @@ void CalcHost::endRun(RunEnd) noexcept {
         } catch (...) {
         }
     }
-    m.books.clear();
-    m.sheets.clear();
-    m.ranges.clear();
-    m.sheetEnums.clear();
-    m.cellEnums.clear();
-    m.docs.clear();
-    m.pending.clear();
-    m.block.reset();
-    m.clipboard.reset();
-    m.protectedSheets.clear();
-    m.sheetEntries.clear();
+    m.forgetRun();
     m.inRun = false;
 }
 
@@ -1713,10 +1689,14 @@ void CalcHost::Select(SheetHandle h) {
 
 RangeHandle CalcHost::Range(SheetHandle h, std::string_view text) {
     Impl& m = *impl_;
-    m.sheetOf(h);
-    auto areas = calc::parseA1(text);
-    if (!areas) m.fail(Cause::BadArgument, "Range: '" + std::string(text) + "' is no address");
-    return m.addRange(h.id - 1, std::move(*areas));
+    // A qualifier may name this very sheet; its name is the one this run knows it by.
+    const std::string sheetName = fromU(Impl::entryOf(m.sheetOf(h)).name);
+    std::string why;
+    const auto parsed = A1Address::parse(text, sheetName, &why);
+    if (!parsed) m.fail(Cause::BadArgument, "Range: " + why);
+    std::vector<Area> areas;
+    for (const auto& a : parsed->areas()) areas.push_back(calc::fromA1(a));
+    return m.addRange(h.id - 1, std::move(areas));
 }
 
 RangeHandle CalcHost::Range(SheetHandle h, RangeHandle first, RangeHandle second) {
@@ -1734,7 +1714,7 @@ RangeHandle CalcHost::Range(SheetHandle h, RangeHandle first, RangeHandle second
 RangeHandle CalcHost::Cells(SheetHandle h, long row, long column) {
     Impl& m = *impl_;
     m.sheetOf(h);
-    if (row < 1 || row > calc::kMaxRow || column < 1 || column > calc::kMaxColumn) {
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
         m.fail(Cause::BadArgument, "Cells: (" + std::to_string(row) + ", " +
                                        std::to_string(column) + ") is outside the sheet");
     }
@@ -1766,8 +1746,8 @@ RangeHandle CalcHost::offset(RangeHandle h, std::optional<long> rowOffset, long 
         a.lastRow += dr;
         a.firstColumn += columnOffset;
         a.lastColumn += columnOffset;
-        if (a.firstRow < 1 || a.lastRow > calc::kMaxRow || a.firstColumn < 1 ||
-            a.lastColumn > calc::kMaxColumn) {
+        if (a.firstRow < 1 || a.lastRow > kMaxRows || a.firstColumn < 1 ||
+            a.lastColumn > kMaxColumns) {
             m.fail(Cause::BadArgument, "Offset: the range would leave the sheet");
         }
         moved.push_back(a);
@@ -1799,7 +1779,7 @@ void CalcHost::Copy(RangeHandle h, Destination destination) {
         const Area target{d.first.firstRow, d.first.firstColumn,
                           d.first.firstRow + r.first.rows() - 1,
                           d.first.firstColumn + r.first.columns() - 1};
-        if (target.lastRow > calc::kMaxRow || target.lastColumn > calc::kMaxColumn) {
+        if (target.lastRow > kMaxRows || target.lastColumn > kMaxColumns) {
             m.fail(Cause::BadArgument, "Copy: the copy would leave the sheet");
         }
         m.refuseIfSheetProtected(dst, "Copy");
@@ -1847,7 +1827,7 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
             m.fail(Cause::BadArgument,
                    "PasteSpecial: the copy area and the paste area differ in size");
         }
-        if (target.lastRow > calc::kMaxRow || target.lastColumn > calc::kMaxColumn) {
+        if (target.lastRow > kMaxRows || target.lastColumn > kMaxColumns) {
             m.fail(Cause::BadArgument, "PasteSpecial: the paste would leave the sheet");
         }
         m.refuseIfSheetProtected(dst, "PasteSpecial");

@@ -32,12 +32,10 @@
 #include <com/sun/star/util/XNumberFormatTypes.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <csignal>
-#include <rtl/bootstrap.hxx>
 #include <stdexcept>
 
-#include "host/calc/CalcAddress.h"
+#include "host/calc/CalcArea.h"
+#include "host/calc/UnoSupport.h"
 
 namespace gridmoor::calc {
 
@@ -53,17 +51,6 @@ using rtl::OUString;
 using uno::Reference;
 using uno::UNO_QUERY;
 using uno::UNO_QUERY_THROW;
-
-namespace {
-OUString toU(std::string_view s) {
-    return rtl::OStringToOUString(rtl::OString(s.data(), static_cast<sal_Int32>(s.size())),
-                                  RTL_TEXTENCODING_UTF8);
-}
-std::string fromU(const OUString& s) {
-    const rtl::OString o = rtl::OUStringToOString(s, RTL_TEXTENCODING_UTF8);
-    return std::string(o.getStr(), static_cast<std::size_t>(o.getLength()));
-}
-}  // namespace
 
 struct CalcProbe::Impl {
     Reference<uno::XComponentContext> remote;
@@ -81,16 +68,11 @@ struct CalcProbe::Impl {
 };
 
 CalcProbe::CalcProbe(const std::string& pipeName) : impl_(std::make_unique<Impl>()) {
-    // A soffice that goes away must fail the probe's calls, not kill the test with SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
     try {
-        rtl::Bootstrap::set("URE_BOOTSTRAP",
-                            "vnd.sun.star.pathname:" GRIDMOOR_LO_PROGRAM_DIR "/fundamentalrc");
-        Reference<uno::XComponentContext> local = cppu::defaultBootstrap_InitialComponentContext();
+        // A soffice that goes away then fails the probe's calls instead of killing the test.
+        Reference<uno::XComponentContext> local = bootstrapLocalContext();
         auto resolver = com::sun::star::bridge::UnoUrlResolver::create(local);
-        impl_->remote.set(resolver->resolve("uno:pipe,name=" + toU(pipeName) +
-                                            ";urp;StarOffice.ComponentContext"),
-                          UNO_QUERY_THROW);
+        impl_->remote.set(resolver->resolve(pipeConnectUrl(pipeName)), UNO_QUERY_THROW);
         impl_->desktop = frame::Desktop::create(impl_->remote);
     } catch (const uno::Exception& e) {
         throw std::runtime_error("probe: cannot connect: " + fromU(e.Message));

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/calc/CalcAddress.h"
+#include "host/calc/CalcArea.h"
 
 namespace gridmoor::calc {
 
@@ -31,7 +31,7 @@ public:
 
 private:
     static std::int64_t key(long row, long column) noexcept {
-        return static_cast<std::int64_t>(row) * (kMaxColumn + 1) + column;
+        return static_cast<std::int64_t>(row) * (kMaxColumns + 1) + column;
     }
     int find(int id) const noexcept;
     // Calls visit(id) for the area of every mapped cell met in `r`, and visitEmpty(row, column)

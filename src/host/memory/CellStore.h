@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "host/A1Address.h"
 #include "host/CellValue.h"
-#include "host/memory/A1Address.h"
 
 namespace gridmoor::memory {
 

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "host/memory/A1Address.h"
+#include "host/A1Address.h"
 #include "host/memory/CellStore.h"
 #include "host/memory/MergeIndex.h"
 
@@ -29,17 +29,6 @@ constexpr std::int64_t kMaxCellsPerCall = 4194304;
 
 [[noreturn]] void raise(Cause cause, const std::string& reason) {
     throw HostError(cause, reason);
-}
-
-char upper(char c) noexcept {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
 }
 
 std::string quoted(std::string_view s) {
@@ -68,7 +57,7 @@ std::string sheetNameProblem(std::string_view name) {
         return "the sheet name " + quoted(name) + " contains one of []:*?/\\";
     if (name.front() == '\'' || name.back() == '\'')
         return "a sheet name cannot begin or end with an apostrophe";
-    if (sameIgnoringCase(name, "History")) return "\"History\" is a reserved sheet name";
+    if (sameNameIgnoringCase(name, "History")) return "\"History\" is a reserved sheet name";
     return {};
 }
 
@@ -440,7 +429,7 @@ struct MemoryHost::State {
 
     std::uint32_t findSheetByName(const Workbook& wb, std::string_view name) const {
         for (std::uint32_t id : wb.sheets)
-            if (sameIgnoringCase(sheets.at(id)->name, name)) return id;
+            if (sameNameIgnoringCase(sheets.at(id)->name, name)) return id;
         return 0;
     }
 
@@ -781,7 +770,7 @@ struct MemoryHost::State {
             return books.at(bookOrder.front());
         }
         for (auto& [id, wb] : books)
-            if (sameIgnoringCase(wb.name, name)) return wb;
+            if (sameNameIgnoringCase(wb.name, name)) return wb;
         throw std::invalid_argument("no workbook named " + quoted(name));
     }
 
@@ -843,7 +832,8 @@ std::optional<AppHandle> MemoryHost::attach(std::string_view className) {
     return s_->call(
         "attach", [&] { return std::vector<std::string>{quoted(className)}; },
         [&]() -> std::optional<AppHandle> {
-            if (!s_->running || !sameIgnoringCase(className, s_->className)) return std::nullopt;
+            if (!s_->running || !sameNameIgnoringCase(className, s_->className))
+                return std::nullopt;
             return AppHandle{s_->apps.add({})};
         });
 }
@@ -1393,7 +1383,7 @@ std::optional<std::string> MemoryHost::clipboard() const {
 void MemoryHost::addWorkbook(std::string name, std::vector<std::string> worksheetNames) {
     if (name.empty()) throw std::invalid_argument("a workbook needs a name");
     for (const auto& [id, wb] : s_->books)
-        if (sameIgnoringCase(wb.name, name))
+        if (sameNameIgnoringCase(wb.name, name))
             throw std::invalid_argument("a workbook named " + quoted(name) + " is open already");
     if (worksheetNames.empty()) throw std::invalid_argument("a workbook needs a sheet");
     Workbook wb;

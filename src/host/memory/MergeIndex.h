@@ -15,7 +15,7 @@
 #include <map>
 #include <vector>
 
-#include "host/memory/A1Address.h"
+#include "host/A1Address.h"
 
 namespace gridmoor::memory {
 

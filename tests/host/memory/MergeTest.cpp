@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "HostFixture.h"
-#include "host/memory/A1Address.h"
+#include "host/A1Address.h"
 
 namespace gridmoor::testing {
 namespace {

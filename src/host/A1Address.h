@@ -24,6 +24,10 @@ std::string columnLetters(std::int32_t column);
 // for anything that is not letters.
 std::optional<std::int32_t> columnNumber(std::string_view letters) noexcept;
 
+// Whether two sheet or workbook names are the same name to the object model, which tells
+// names apart without regard to the case of ASCII letters (other characters must match).
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) noexcept;
+
 // One rectangle of cells, corners counted from 1 and inclusive, top-left first.
 struct A1Area {
     std::int32_t top = 1;

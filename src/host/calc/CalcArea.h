@@ -1,18 +1,14 @@
-// A1 addresses as the object model writes them, parsed into rectangles of cells and printed
-// back in the absolute form. Calc's own address syntax (sheet prefixes, "." separators) is
-// never exposed: the Calc backend translates at its edge.
+// The rectangle the Calc backend computes with. Addresses are read and printed by the shared
+// A1 parser (host/A1Address.h); this type only carries an area's corners in `long`, the
+// width of the backend's row and column arithmetic, and converts to and from A1Area.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-namespace gridmoor::calc {
+#include "host/A1Address.h"
 
-// The object model's grid: columns A to XFD, rows 1 to 1048576.
-inline constexpr long kMaxRow = 1048576;
-inline constexpr long kMaxColumn = 16384;
+namespace gridmoor::calc {
 
 // One rectangular area, 1-based and inclusive, top-left first.
 struct Area {
@@ -41,16 +37,12 @@ struct Area {
 // The smallest area holding both.
 Area spanning(const Area& a, const Area& b) noexcept;
 
-// Column letters of a 1-based column number (1 -> "A", 16384 -> "XFD").
-std::string columnLetters(long column);
+Area fromA1(const A1Area& a) noexcept;
+// Only for an area within the sheet's limits (every area the backend hands out is).
+A1Area toA1(const Area& a) noexcept;
 
-// Parses `B2`, `$b$8:b2`, `B:B`, `3:3`, `B2:B8,D2:D8` (corners in any order). Anything else,
-// a sheet prefix, blanks or a reference beyond XFD/1048576 included, gives nothing.
-std::optional<std::vector<Area>> parseA1(std::string_view text);
-
-// The absolute form: $B$2:$B$8, $B$2, $B:$B (whole columns), $3:$3 (whole rows), areas
-// joined by ",".
-std::string printA1(const std::vector<Area>& areas);
+// The absolute form as `address` answers it: $B$2:$B$8, $B$2, $B:$B, $3:$3, areas joined by ",".
 std::string printA1(const Area& area);
+std::string printA1(const std::vector<Area>& areas);
 
 }  // namespace gridmoor::calc

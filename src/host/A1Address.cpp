@@ -1,4 +1,4 @@
-#include "host/memory/A1Address.h"
+#include "host/A1Address.h"
 
 #include <algorithm>
 
@@ -19,13 +19,6 @@ bool isBlank(char c) noexcept {
 }
 char upper(char c) noexcept {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
 }
 
 std::string quoted(std::string_view s) {
@@ -169,6 +162,13 @@ bool parseArea(std::string_view text, std::string_view sheetName, A1Area& out, s
 }
 
 }  // namespace
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
 
 std::string columnLetters(std::int32_t column) {
     if (column < 1 || column > kMaxColumns) return {};

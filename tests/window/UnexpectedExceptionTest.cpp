@@ -1,0 +1,133 @@
+// The three click handlers when a host call throws something that is no Failure: the handler
+// returns normally with its one failure message, and the run it began has been ended, by
+// failure, with every object released.
+#include <gtest/gtest.h>
+
+#include <new>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/Texts.h"
+#include "host/memory/MemoryHost.h"
+#include "merge/SmartMerge.h"
+#include "merge/UnmergeFill.h"
+#include "support/ThrowingHost.h"
+#include "window/FormView.h"
+#include "window/StatusDisplay.h"
+
+namespace gridmoor {
+namespace {
+
+using testing::ThrowingHost;
+
+// Keeps the window's texts and every message shown.
+class RecordingForm : public FormView {
+public:
+    std::string Text1() const override { return text1; }
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    void setLabel1(std::string_view text) override { label1 = text; }
+    void setLabel2(std::string_view text) override { label2 = text; }
+    void setText1(std::string_view text) override { text1 = text; }
+    void requestTopmost() override {}
+
+    std::string text1;
+    std::string label1;
+    std::string label2;
+    std::vector<std::string> messages;
+};
+
+enum class Handler { Refresh, SmartMerge, Unmerge };
+enum class Thrown { BadAlloc, RuntimeError, NotAnException };
+
+struct ThrowCase {
+    const char* name;
+    Handler handler;
+    const char* op;  // the host call that throws
+    Thrown thrown;
+};
+
+void PrintTo(const ThrowCase& c, std::ostream* os) {
+    *os << c.name << " (throws at " << c.op << ")";
+}
+
+std::string expectedMessage(Handler handler) {
+    std::string prefix;
+    if (handler == Handler::SmartMerge) prefix = texts::kMergeNothing;
+    if (handler == Handler::Unmerge) prefix = texts::kUnmergeStopped;
+    return prefix + std::string(texts::kReasonUnexpected);
+}
+
+void throwOne(Thrown kind) {
+    switch (kind) {
+        case Thrown::BadAlloc:
+            throw std::bad_alloc();
+        case Thrown::RuntimeError:
+            throw std::runtime_error("a backend error that was not translated");
+        case Thrown::NotAnException:
+            throw 42;
+    }
+}
+
+void click(Handler handler, SpreadsheetHost& host, RecordingForm& form) {
+    switch (handler) {
+        case Handler::Refresh:
+            Command2_Click(host, form);
+            return;
+        case Handler::SmartMerge:
+            Command3_Click(host, form);
+            return;
+        case Handler::Unmerge:
+            Command4_Click(host, form);
+            return;
+    }
+}
+
+class UnexpectedExceptionTest : public ::testing::TestWithParam<ThrowCase> {};
+
+TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
+    const ThrowCase& c = GetParam();
+    MemoryHost memory;
+    memory.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
+    // Two runs of equal values and a blank for the unmerge to fill.
+    memory.setCells(
+        "Sheet1", "B2:B5",
+        {CellValue::text("a"), CellValue::text("a"), CellValue::text("b"), CellValue()});
+    ThrowingHost host(memory);
+    host.throwAt(c.op, [kind = c.thrown] { throwOne(kind); });
+    RecordingForm form;
+    form.text1 = "B2:B5";
+
+    EXPECT_NO_THROW(click(c.handler, host, form));
+
+    ASSERT_TRUE(host.thrown()) << "the handler never called " << c.op;
+    EXPECT_EQ(form.messages, std::vector<std::string>{expectedMessage(c.handler)});
+    EXPECT_EQ(host.runsBegun(), 1);
+    EXPECT_EQ(host.runsEnded(), 1);
+    EXPECT_EQ(host.lastRunEnd(), RunEnd::Failed);
+    EXPECT_EQ(memory.liveHandles(), 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnexpectedExceptionTest,
+    ::testing::Values(
+        ThrowCase{"RefreshAttach", Handler::Refresh, "attach", Thrown::BadAlloc},
+        ThrowCase{"RefreshWorkbookName", Handler::Refresh, "Activeworkbook", Thrown::RuntimeError},
+        ThrowCase{"RefreshCalculation", Handler::Refresh, "Calculation", Thrown::NotAnException},
+        ThrowCase{"SmartMergeAttach", Handler::SmartMerge, "attach", Thrown::RuntimeError},
+        ThrowCase{"SmartMergeSheetName", Handler::SmartMerge, "Name", Thrown::BadAlloc},
+        ThrowCase{"SmartMergeAddScratch", Handler::SmartMerge, "SheetsAdd", Thrown::RuntimeError},
+        ThrowCase{"SmartMergeMerge", Handler::SmartMerge, "Merge", Thrown::BadAlloc},
+        ThrowCase{"SmartMergePaste", Handler::SmartMerge, "PasteSpecial", Thrown::RuntimeError},
+        ThrowCase{"SmartMergeDeleteScratch", Handler::SmartMerge, "Delete", Thrown::NotAnException},
+        ThrowCase{"UnmergeAttach", Handler::Unmerge, "attach", Thrown::BadAlloc},
+        ThrowCase{"UnmergeUnMerge", Handler::Unmerge, "UnMerge", Thrown::RuntimeError},
+        ThrowCase{"UnmergeNextCell", Handler::Unmerge, "nextCell", Thrown::BadAlloc},
+        ThrowCase{"UnmergeFillBlank", Handler::Unmerge, "setValue", Thrown::NotAnException},
+        ThrowCase{"UnmergeSettings", Handler::Unmerge, "ScreenUpdating", Thrown::RuntimeError}),
+    [](const ::testing::TestParamInfo<ThrowCase>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace gridmoor
