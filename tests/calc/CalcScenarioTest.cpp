@@ -572,8 +572,9 @@ class CalcLargeMergeTest : public CalcTest, public ::testing::WithParamInterface
 
 TEST_P(CalcLargeMergeTest, EveryValueKindAndFormatSurvivesManyMerges) {
     const bool withFormula = GetParam();
-    // The one-by-one route stays below Calc's 100 undo steps, which also bound one undo group.
-    const long n = withFormula ? 150 : 300;
+    // The one-by-one route sends one merge per area: 300 of them, three times the 100 actions
+    // Calc keeps in one undo group, and still one undo must take them all back.
+    const long n = withFormula ? 600 : 300;
     std::vector<std::string> column;
     for (long i = 0; i < n; ++i) {
         const long pair = i / 2;
@@ -617,6 +618,31 @@ TEST_P(CalcLargeMergeTest, EveryValueKindAndFormatSurvivesManyMerges) {
     probe().undo();
     EXPECT_EQ(probe().mergedAreas("Sheet1", n + 5), Strings{});
     EXPECT_EQ(snapshot(), before);
+}
+
+// Unmerging 200 areas whose covered cells are blank writes 200 cells one by one; one undo
+// still takes the whole command back, fills and splits alike.
+TEST_F(CalcTest, UnmergeFillOfManyAreasIsUndoneInOneStep) {
+    const long n = 400;
+    std::vector<std::string> column;
+    for (long i = 0; i < n; ++i) column.push_back(i % 2 == 0 ? "v" + std::to_string(i / 2) : "");
+    probe().enterColumn("Sheet1", "B1", column);
+    for (long r = 1; r < n; r += 2) {
+        probe().merge("Sheet1", "B" + std::to_string(r) + ":B" + std::to_string(r + 1));
+    }
+    RecordingView view("B1:B" + std::to_string(n));
+    Command4_Click(host(), view);
+    ASSERT_EQ(view.messages, Strings{std::string(texts::kUnmergeDone)});
+    EXPECT_EQ(probe().mergedAreas("Sheet1", n + 5), Strings{});
+    EXPECT_EQ(probe().formula("Sheet1", "B2"), "v0");
+    EXPECT_EQ(probe().formula("Sheet1", "B" + std::to_string(n)), "v" + std::to_string(n / 2 - 1));
+    probe().undo();
+    EXPECT_EQ(probe().mergedAreas("Sheet1", n + 5).size(), static_cast<std::size_t>(n / 2));
+    for (long r = 1; r <= n; ++r) {
+        EXPECT_EQ(probe().formula("Sheet1", "B" + std::to_string(r)),
+                  column[static_cast<std::size_t>(r - 1)])
+            << "row " << r;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, CalcLargeMergeTest, ::testing::Values(false, true),

@@ -249,9 +249,25 @@ struct CalcHost::Impl {
     std::vector<CellEnum> cellEnums;
 
     // Per document touched in the run: its undo group and controller lock.
+    // Calc keeps at most its number of undo steps (100 unless the user set fewer) of the
+    // actions inside one undo group and silently drops the oldest beyond that, so one group
+    // holding a long command would not be undone whole. The run's group therefore holds its
+    // first kUndoFanOut actions directly and then one nested tree of groups after another,
+    // of depth 1, 2, 3, ...; every group holds at most kUndoFanOut (or, for the run's own
+    // group, kUndoFanOut plus the number of trees) entries, and Ctrl+Z still takes back the
+    // whole run in one step.
+    static constexpr long kUndoFanOut = 16;
+    struct UndoTree {
+        long depth = 0;   // depth of the tree being filled; 0: the run's group itself
+        long filled = 0;  // actions in that tree
+        long capacity = kUndoFanOut;
+        long open = 0;  // groups open inside the run's group
+    };
+
     struct DocState {
         Reference<sheet::XSpreadsheetDocument> doc;
         bool undoOpen = false;
+        UndoTree undo;
         bool lockedForUser = false;  // ScreenUpdating(false)
         std::map<sal_Int32, Typing> typings;
         long nullDateOffset = 0;  // days from 1899-12-30 to the document's null date
@@ -494,19 +510,48 @@ struct CalcHost::Impl {
         for (auto& d : docs) {
             if (d.doc == doc) return d;
         }
-        docs.push_back({doc, false, false, {}, 0, false});
+        DocState fresh;
+        fresh.doc = doc;
+        docs.push_back(std::move(fresh));
         return docs.back();
     }
 
-    // Opens the run's undo group on the document before its first change, so that one undo
-    // in Calc takes back everything the command did.
+    // Called before each call that changes the document (each records one undo action):
+    // opens the run's undo group before the first, so that one undo in Calc takes back
+    // everything the command did, and places the action in the group tree (see UndoTree).
     void changing(const Reference<sheet::XSpreadsheetDocument>& doc) {
         DocState& d = docState(doc);
-        if (d.undoOpen) return;
         Reference<document::XUndoManagerSupplier> us(doc, UNO_QUERY);
         if (!us.is()) return;
-        us->getUndoManager()->enterUndoContext(toU(texts::kMessageTitle));
-        d.undoOpen = true;
+        Reference<document::XUndoManager> undo = us->getUndoManager();
+        const OUString title = toU(texts::kMessageTitle);
+        if (!d.undoOpen) {
+            undo->enterUndoContext(title);
+            d.undoOpen = true;
+        }
+        UndoTree& t = d.undo;
+        if (t.depth == 0) {
+            if (t.filled < t.capacity) {
+                ++t.filled;
+                return;
+            }
+            t.depth = 1;
+            t.filled = 0;
+        }
+        if (t.filled == t.capacity) {
+            for (; t.open > 0; --t.open) undo->leaveUndoContext();
+            ++t.depth;
+            t.filled = 0;
+            t.capacity *= kUndoFanOut;
+        }
+        // Close the groups that are full, innermost first, then open down to the actions.
+        for (long size = kUndoFanOut; t.filled > 0 && t.open > 0 && t.filled % size == 0;
+             size *= kUndoFanOut) {
+            undo->leaveUndoContext();
+            --t.open;
+        }
+        for (; t.open < t.depth; ++t.open) undo->enterUndoContext(title);
+        ++t.filled;
     }
 
     Typing typingOfKey(DocState& d, sal_Int32 key) {
@@ -677,12 +722,14 @@ struct CalcHost::Impl {
         }
         for (const auto& a : removed) {
             if (splitAll && splitAll->contains(a.firstRow, a.firstColumn)) continue;
+            changing(s.doc);
             Reference<util::XMergeable> m(
                 cellRange(s, {a.firstRow, a.firstColumn, a.firstRow, a.firstColumn}),
                 UNO_QUERY_THROW);
             m->merge(false);
         }
         for (const auto& a : added) {
+            changing(s.doc);
             Reference<util::XMergeable> m(cellRange(s, a), UNO_QUERY_THROW);
             m->merge(true);
         }
@@ -1088,6 +1135,7 @@ struct CalcHost::Impl {
                 factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
             targetRanges->addRangeAddresses(moved, false);
             Reference<beans::XPropertySet> tp(targetRanges, UNO_QUERY_THROW);
+            changing(dst.doc);
             if (groups[g].style.hasValue()) tp->setPropertyValue("CellStyle", groups[g].style);
             // Never send a void value: properties that have none are left as they are.
             std::vector<OUString> setNames;
@@ -1098,6 +1146,7 @@ struct CalcHost::Impl {
                 setValues.push_back(groups[g].values[k]);
             }
             Reference<beans::XMultiPropertySet> tm(targetRanges, UNO_QUERY_THROW);
+            changing(dst.doc);
             tm->setPropertyValues(
                 uno::Sequence<OUString>(setNames.data(), static_cast<sal_Int32>(setNames.size())),
                 uno::Sequence<uno::Any>(setValues.data(),
@@ -1224,6 +1273,7 @@ struct CalcHost::Impl {
         if (v.isError()) {
             for (long r = a.firstRow; r <= a.lastRow; ++r) {
                 for (long c = a.firstColumn; c <= a.lastColumn; ++c) {
+                    changing(s.doc);
                     s.sheet
                         ->getCellByPosition(static_cast<sal_Int32>(c - 1),
                                             static_cast<sal_Int32>(r - 1))
@@ -1254,6 +1304,7 @@ struct CalcHost::Impl {
         // A date, boolean or currency keeps its kind through the cell's number format.
         const Typing want = typingFor(v);
         if (want != Typing::Plain && setFormat) {
+            changing(s.doc);
             Reference<beans::XPropertySet>(range, UNO_QUERY_THROW)
                 ->setPropertyValue("NumberFormat", uno::Any(standardFormat(d, want)));
         }
@@ -1353,6 +1404,7 @@ struct CalcHost::Impl {
                     Reference<table::XCellRange> range = cellRange(s, run);
                     Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->setDataArray(all);
                     if (b.needsFormat[i]) {
+                        changing(s.doc);
                         Reference<beans::XPropertySet>(range, UNO_QUERY_THROW)
                             ->setPropertyValue("NumberFormat", uno::Any(standardFormat(d, t)));
                     }
@@ -1428,7 +1480,11 @@ void CalcHost::endRun(RunEnd) noexcept {
         try {
             if (d.undoOpen) {
                 Reference<document::XUndoManagerSupplier> us(d.doc, UNO_QUERY);
-                if (us.is()) us->getUndoManager()->leaveUndoContext();
+                if (us.is()) {
+                    Reference<document::XUndoManager> undo = us->getUndoManager();
+                    for (long i = 0; i < d.undo.open; ++i) undo->leaveUndoContext();
+                    undo->leaveUndoContext();
+                }
             }
         } catch (...) {
         }
