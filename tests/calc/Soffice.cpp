@@ -12,7 +12,9 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "host/calc/OfficeProcess.h"
 
@@ -30,13 +32,20 @@ bool socketAccepts(const std::string& path) {
     return ok;
 }
 
-Soffice::Soffice(std::string pipeName, bool listen) : pipe_(std::move(pipeName)), listen_(listen) {
+Soffice::Soffice(std::string pipeName, bool listen, bool windowed)
+    : pipe_(std::move(pipeName)), listen_(listen), windowed_(windowed) {
     char tmpl[] = "/tmp/gridmoor-calc-XXXXXX";
     if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     home_ = tmpl;
     ::setenv("HOME", home_.c_str(), 1);
     ::unsetenv("XDG_CONFIG_HOME");
     const std::string accept = "--accept=pipe,name=" + pipe_ + ";urp;StarOffice.ComponentContext";
+    // Built before the fork: the child only calls what is safe between fork and exec.
+    std::vector<const char*> args{"soffice", "--norestore", "--nologo", "--nodefault",
+                                  "--nolockcheck"};
+    if (!windowed_) args.push_back("--headless");
+    if (listen_) args.push_back(accept.c_str());
+    args.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
@@ -46,13 +55,7 @@ Soffice::Soffice(std::string pipeName, bool listen) : pipe_(std::move(pipeName))
             ::dup2(devnull, 1);
             ::dup2(devnull, 2);
         }
-        if (listen_) {
-            ::execlp("soffice", "soffice", "--headless", "--norestore", "--nologo", "--nodefault",
-                     "--nolockcheck", accept.c_str(), static_cast<char*>(nullptr));
-        } else {
-            ::execlp("soffice", "soffice", "--headless", "--norestore", "--nologo", "--nodefault",
-                     "--nolockcheck", static_cast<char*>(nullptr));
-        }
+        ::execvp("soffice", const_cast<char* const*>(args.data()));
         ::_exit(127);
     }
     pgid_ = pid;

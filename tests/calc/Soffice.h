@@ -1,5 +1,6 @@
 // A private LibreOffice for one test program: its own HOME (so its own profile and
-// single-instance pipe), started headless, killed with everything it started at the end.
+// single-instance pipe), started headless (or with windows on the current DISPLAY), killed
+// with everything it started at the end.
 // The test program's own HOME is pointed at the same directory, as the tool and Calc share
 // a HOME for a real user.
 #pragma once
@@ -14,7 +15,8 @@ class Soffice {
 public:
     // listen: start with --accept on the UNO pipe `pipeName` (otherwise started the
     // ordinary way, listening on nothing).
-    Soffice(std::string pipeName, bool listen);
+    // windowed: show Calc's windows on $DISPLAY, for tests that act as the user would.
+    Soffice(std::string pipeName, bool listen, bool windowed = false);
     ~Soffice();
     Soffice(const Soffice&) = delete;
     Soffice& operator=(const Soffice&) = delete;
@@ -33,6 +35,7 @@ private:
     std::string home_;
     pid_t pgid_ = -1;
     bool listen_;
+    bool windowed_;
     pid_t watchdog_ = -1;
     int guard_ = -1;
 };

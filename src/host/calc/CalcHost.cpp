@@ -21,9 +21,15 @@
 #include <com/sun/star/document/XUndoManager.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/FeatureStateEvent.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XDispatch.hpp>
+#include <com/sun/star/frame/XDispatchProvider.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStatusListener.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
@@ -60,16 +66,21 @@
 #include <com/sun/star/util/CellProtection.hpp>
 #include <com/sun/star/util/Date.hpp>
 #include <com/sun/star/util/NumberFormat.hpp>
+#include <com/sun/star/util/URL.hpp>
+#include <com/sun/star/util/URLTransformer.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XMergeable.hpp>
 #include <com/sun/star/util/XNumberFormatTypes.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
+#include <com/sun/star/util/XURLTransformer.hpp>
+#include <cppuhelper/implbase1.hxx>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <osl/file.hxx>
+#include <rtl/ref.hxx>
 #include <rtl/uri.hxx>
 #include <rtl/ustring.hxx>
 #include <thread>
@@ -189,6 +200,19 @@ Area fromCalc(const table::CellRangeAddress& a) {
     return {a.StartRow + 1L, a.StartColumn + 1L, a.EndRow + 1L, a.EndColumn + 1L};
 }
 
+// Hears the state of one command of Calc's user interface, as a menu entry would.
+class CommandState final : public cppu::WeakImplHelper1<com::sun::star::frame::XStatusListener> {
+public:
+    void SAL_CALL statusChanged(const com::sun::star::frame::FeatureStateEvent& e) override {
+        heard = true;
+        enabled = e.IsEnabled;
+    }
+    void SAL_CALL disposing(const com::sun::star::lang::EventObject&) override {}
+
+    bool heard = false;
+    bool enabled = true;
+};
+
 // Formatting properties that a format paste carries; never content (FormulaLocal is
 // writable on a cell and would overwrite values). CellStyle goes first, on its own.
 const char* const kFormatProperties[] = {
@@ -302,6 +326,8 @@ struct CalcHost::Impl {
     std::optional<std::pair<std::uint32_t, Area>> clipboard;
 
     bool inRun = false;
+    // Whether the user was editing a cell when the run's first call came (asked once a run).
+    std::optional<bool> userEditing;
     // Protection of the sheets written in this run (it does not change within a run).
     std::map<const void*, bool> protectedSheets;
 
@@ -324,8 +350,11 @@ struct CalcHost::Impl {
 
     // Runs one operation and turns every UNO exception into HostError.
     template <class F>
-    auto guarded(const char* what, F&& f) -> decltype(f()) {
+    // `editCheck`: refuse the call while the user edits a cell (every call but the attach,
+    // which finds the application whatever it is doing).
+    auto guarded(const char* what, F&& f, bool editCheck = true) -> decltype(f()) {
         try {
+            if (editCheck) refuseWhileUserEdits(what);
             return f();
         } catch (const HostError&) {
             throw;
@@ -352,6 +381,40 @@ struct CalcHost::Impl {
         } catch (const uno::Exception& e) {
             fail(Cause::Other, std::string(what) + ": " + fromU(e.Message));
         }
+    }
+
+    // While the user edits a cell, the object model refuses every call. Calc lets API calls
+    // through, and the user's Enter then overwrites what they wrote; so a run that finds the
+    // user editing is refused as a whole. Calc exposes no such state, but its user interface
+    // disables "Clone Formatting" exactly while a cell (or the input line) is being edited,
+    // and in print preview, where changing the document behind the user is no better.
+    void refuseWhileUserEdits(const char* what) {
+        if (!inRun || !desktop.is()) return;
+        if (!userEditing) userEditing = userIsEditing();
+        if (*userEditing) {
+            fail(Cause::Busy, std::string(what) + ": the user is editing a cell in Calc");
+        }
+    }
+
+    bool userIsEditing() {
+        Reference<frame::XModel> model(desktop->getCurrentComponent(), UNO_QUERY);
+        if (!model.is() || !Reference<sheet::XSpreadsheetDocument>(model, UNO_QUERY).is())
+            return false;
+        Reference<frame::XController> controller = model->getCurrentController();
+        if (!controller.is()) return false;
+        Reference<frame::XDispatchProvider> provider(controller->getFrame(), UNO_QUERY);
+        if (!provider.is()) return false;
+        util::URL url;
+        url.Complete = ".uno:FormatPaintbrush";
+        util::URLTransformer::create(remote)->parseStrict(url);
+        Reference<frame::XDispatch> dispatch = provider->queryDispatch(url, OUString(), 0);
+        if (!dispatch.is()) return false;
+        // The dispatch tells a new listener the current state at once.
+        rtl::Reference<CommandState> state(new CommandState);
+        const Reference<frame::XStatusListener> listener(state.get());
+        dispatch->addStatusListener(listener, url);
+        dispatch->removeStatusListener(listener, url);
+        return state->heard && !state->enabled;
     }
 
     bool alive() noexcept {
@@ -1445,6 +1508,7 @@ struct CalcHost::Impl {
         clipboard.reset();
         protectedSheets.clear();
         sheetEntries.clear();
+        userEditing.reset();
     }
 };
 
@@ -1497,7 +1561,8 @@ std::optional<AppHandle> CalcHost::attach(std::string_view className) {
     Impl& m = *impl_;
     if (className != kApplicationClass) return std::nullopt;
     try {
-        return m.guarded("attach", [&] { return m.attach(); });
+        return m.guarded(
+            "attach", [&] { return m.attach(); }, false);
     } catch (const HostError& e) {
         // Calc quitting while we looked is the same as Calc not running.
         if (e.cause() == Cause::Gone) return std::nullopt;
