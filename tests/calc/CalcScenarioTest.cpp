@@ -601,6 +601,7 @@ TEST_P(CalcLargeMergeTest, EveryValueKindAndFormatSurvivesManyMerges) {
     RecordingView view("B1:B" + std::to_string(n));
     Command3_Click(host(), view);
     ASSERT_EQ(view.messages, Strings{std::string(texts::kMergeDone)});
+    EXPECT_EQ(host().bulkPastes(), withFormula ? 0 : 1);
     const Strings merged = probe().mergedAreas("Sheet1", n + 5);
     EXPECT_EQ(merged.size(), static_cast<std::size_t>(n / 2));
     EXPECT_NE(std::find(merged.begin(), merged.end(), "$B$1:$B$2"), merged.end());
@@ -618,6 +619,37 @@ TEST_P(CalcLargeMergeTest, EveryValueKindAndFormatSurvivesManyMerges) {
     probe().undo();
     EXPECT_EQ(probe().mergedAreas("Sheet1", n + 5), Strings{});
     EXPECT_EQ(snapshot(), before);
+}
+
+// A column long enough that the bulk route lays it out in several bands, with runs that
+// straddle where a band would end: every area and every value arrives.
+TEST_F(CalcTest, BulkRouteKeepsEveryAreaAndValueOfAColumnOfManyBands) {
+    const long n = 12000;
+    std::vector<double> column;
+    for (long i = 0; i < n; ++i) column.push_back(static_cast<double>(i / 3) + 0.5);
+    probe().fillNumbers("Sheet1", "B1", column);
+    auto values = [&] {
+        HostLink link(host());
+        link.attach();
+        const SheetHandle sheet = host().Sheets(link.app(), "Sheet1");
+        return host().Value(host().Range(sheet, "B1:B" + std::to_string(n)));
+    };
+    const RangeValue before = values();
+    RecordingView view("B1:B" + std::to_string(n));
+    Command3_Click(host(), view);
+    ASSERT_EQ(view.messages, Strings{std::string(texts::kMergeDone)});
+    Strings expected;
+    for (long r = 1; r <= n; r += 3) {
+        expected.push_back("$B$" + std::to_string(r) + ":$B$" + std::to_string(r + 2));
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(probe().mergedAreas("Sheet1", n + 5), expected);
+    const RangeValue after = values();
+    for (long r = 1; r <= n; ++r) {
+        ASSERT_TRUE(identical(after.at(r, 1), before.at(r, 1))) << "row " << r;
+    }
+    EXPECT_EQ(probe().sheetNames(), Strings{"Sheet1"});
+    EXPECT_EQ(host().bulkPastes(), 1);
 }
 
 // Unmerging 200 areas whose covered cells are blank writes 200 cells one by one; one undo

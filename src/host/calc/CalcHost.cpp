@@ -326,6 +326,7 @@ struct CalcHost::Impl {
     std::optional<std::pair<std::uint32_t, Area>> clipboard;
 
     bool inRun = false;
+    long bulkPastes = 0;
     // Whether the user was editing a cell when the run's first call came (asked once a run).
     std::optional<bool> userEditing;
     // Protection of the sheets written in this run (it does not change within a run).
@@ -909,6 +910,32 @@ struct CalcHost::Impl {
                 }
             }
         }
+        // Calc reads a short, wide table much faster than a tall, narrow one (100,000 rows of
+        // one column: 0.29 s as 20 bands of 5,000 rows side by side, 0.60 s as they are). The
+        // target's rows are therefore laid out in bands side by side, no band edge cutting a
+        // merged area, and each band is copied to its place.
+        constexpr long kBandRows = 5000;
+        constexpr long kPatternColumns = 1024;  // the columns of a Calc sheet
+        std::vector<long> open(static_cast<std::size_t>(rows) + 1, 0);
+        for (const auto& a : wanted) {
+            ++open[static_cast<std::size_t>(a.firstRow - target.firstRow)];
+            --open[static_cast<std::size_t>(a.lastRow - target.firstRow)];
+        }
+        for (std::size_t r = 1; r < open.size(); ++r) open[r] += open[r - 1];
+        struct Band {
+            long first, last;  // target rows, counted from 0
+        };
+        std::vector<Band> bands;
+        const auto maxBands = static_cast<std::size_t>(std::max(1L, kPatternColumns / cols));
+        for (long r0 = 0; r0 < rows;) {
+            long r1 = bands.size() + 1 >= maxBands ? rows - 1 : std::min(rows, r0 + kBandRows) - 1;
+            while (r1 < rows - 1 && open[static_cast<std::size_t>(r1)] > 0) ++r1;
+            bands.push_back({r0, r1});
+            r0 = r1 + 1;
+        }
+        long height = 0;
+        for (const auto& b : bands) height = std::max(height, b.last - b.first + 1);
+
         std::string xml;
         xml.reserve(static_cast<std::size_t>(rows * cols) * 64 + 1024);
         xml +=
@@ -918,72 +945,73 @@ struct CalcHost::Impl {
             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
             "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"><office:body>"
             "<office:spreadsheet><table:table table:name=\"gmpattern\">";
-        if (target.firstRow > 1) {
-            xml += "<table:table-row table:number-rows-repeated=\"" +
-                   std::to_string(target.firstRow - 1) + "\"><table:table-cell/></table:table-row>";
-        }
         char num[64];
         auto appendNumber = [&](auto value) {
             const auto end = std::to_chars(num, num + sizeof num, value).ptr;
             xml.append(num, end);
         };
-        for (long r = 0; r < rows; ++r) {
+        for (long p = 0; p < height; ++p) {
             xml += "<table:table-row>";
-            if (target.firstColumn > 1) {
-                xml += "<table:table-cell table:number-columns-repeated=\"" +
-                       std::to_string(target.firstColumn - 1) + "\"/>";
-            }
-            const auto& line = before[static_cast<sal_Int32>(r)];
-            for (long c = 0; c < cols; ++c) {
-                const std::size_t i = static_cast<std::size_t>(r * cols + c);
-                const bool isCovered = covered[i] != 0;
-                xml += isCovered ? "<table:covered-table-cell" : "<table:table-cell";
-                if (const Area* span = anchorAt[i]; span && !isCovered) {
-                    xml += " table:number-rows-spanned=\"";
-                    appendNumber(span->rows());
-                    xml += "\" table:number-columns-spanned=\"";
-                    appendNumber(span->columns());
-                    xml += '"';
-                }
-                const uno::Any& v = line[static_cast<sal_Int32>(c)];
-                double d = 0;
-                OUString str;
-                if (empty[i]) {
-                    xml += "/>";
-                } else if (v >>= d) {
-                    // The shortest form that reads back as the same double.
-                    xml += " office:value-type=\"float\" office:value=\"";
-                    appendNumber(d);
+            for (const auto& band : bands) {
+                const long r = band.first + p;
+                if (r > band.last) {
+                    xml += "<table:table-cell table:number-columns-repeated=\"";
+                    appendNumber(cols);
                     xml += "\"/>";
-                } else if (v >>= str) {
-                    const std::string t = fromU(str);
-                    // The file format folds runs of blanks and has no plain line breaks.
-                    if (t.empty() || t.front() == ' ' || t.back() == ' ' ||
-                        t.find("  ") != std::string::npos ||
-                        std::any_of(t.begin(), t.end(),
-                                    [](char ch) { return ch >= 0 && ch < 0x20; })) {
+                    continue;
+                }
+                const auto& line = before[static_cast<sal_Int32>(r)];
+                for (long c = 0; c < cols; ++c) {
+                    const std::size_t i = static_cast<std::size_t>(r * cols + c);
+                    const bool isCovered = covered[i] != 0;
+                    xml += isCovered ? "<table:covered-table-cell" : "<table:table-cell";
+                    if (const Area* span = anchorAt[i]; span && !isCovered) {
+                        xml += " table:number-rows-spanned=\"";
+                        appendNumber(span->rows());
+                        xml += "\" table:number-columns-spanned=\"";
+                        appendNumber(span->columns());
+                        xml += '"';
+                    }
+                    const uno::Any& v = line[static_cast<sal_Int32>(c)];
+                    double d = 0;
+                    OUString str;
+                    if (empty[i]) {
+                        xml += "/>";
+                    } else if (v >>= d) {
+                        // The shortest form that reads back as the same double.
+                        xml += " office:value-type=\"float\" office:value=\"";
+                        appendNumber(d);
+                        xml += "\"/>";
+                    } else if (v >>= str) {
+                        const std::string t = fromU(str);
+                        // The file format folds runs of blanks and has no plain line breaks.
+                        if (t.empty() || t.front() == ' ' || t.back() == ' ' ||
+                            t.find("  ") != std::string::npos ||
+                            std::any_of(t.begin(), t.end(),
+                                        [](char ch) { return ch >= 0 && ch < 0x20; })) {
+                            return false;
+                        }
+                        xml += " office:value-type=\"string\"><text:p>";
+                        for (const char ch : t) {
+                            switch (ch) {
+                                case '&':
+                                    xml += "&amp;";
+                                    break;
+                                case '<':
+                                    xml += "&lt;";
+                                    break;
+                                case '>':
+                                    xml += "&gt;";
+                                    break;
+                                default:
+                                    xml += ch;
+                            }
+                        }
+                        xml += isCovered ? "</text:p></table:covered-table-cell>"
+                                         : "</text:p></table:table-cell>";
+                    } else {
                         return false;
                     }
-                    xml += " office:value-type=\"string\"><text:p>";
-                    for (const char ch : t) {
-                        switch (ch) {
-                            case '&':
-                                xml += "&amp;";
-                                break;
-                            case '<':
-                                xml += "&lt;";
-                                break;
-                            case '>':
-                                xml += "&gt;";
-                                break;
-                            default:
-                                xml += ch;
-                        }
-                    }
-                    xml += isCovered ? "</text:p></table:covered-table-cell>"
-                                     : "</text:p></table:table-cell>";
-                } else {
-                    return false;
                 }
             }
             xml += "</table:table-row>";
@@ -1042,9 +1070,16 @@ struct CalcHost::Impl {
         const sal_Int16 dstTab = sheetIndex(dst);
         Reference<util::XMergeable>(range, UNO_QUERY_THROW)->merge(false);
         Reference<sheet::XCellRangeMovement> move(dst.sheet, UNO_QUERY_THROW);
-        move->copyRange(table::CellAddress{dstTab, static_cast<sal_Int32>(target.firstColumn - 1),
-                                           static_cast<sal_Int32>(target.firstRow - 1)},
-                        toCalc(target, static_cast<sal_Int16>(tab)));
+        for (std::size_t j = 0; j < bands.size(); ++j) {
+            const auto column = static_cast<long>(j) * cols;
+            changing(dst.doc);
+            move->copyRange(
+                table::CellAddress{dstTab, static_cast<sal_Int32>(target.firstColumn - 1),
+                                   static_cast<sal_Int32>(target.firstRow - 1 + bands[j].first)},
+                table::CellRangeAddress{static_cast<sal_Int16>(tab), static_cast<sal_Int32>(column),
+                                        0, static_cast<sal_Int32>(column + cols - 1),
+                                        static_cast<sal_Int32>(bands[j].last - bands[j].first)});
+        }
 
         // Read back: every value and every merged area as wanted.
         bool same = contentsOf(range) == was;
@@ -1518,6 +1553,10 @@ CalcHost::CalcHost() : CalcHost(Options{}) {}
 CalcHost::CalcHost(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
 CalcHost::~CalcHost() = default;
 
+long CalcHost::bulkPastes() const noexcept {
+    return impl_->bulkPastes;
+}
+
 void CalcHost::beginRun() {
     Impl& m = *impl_;
     m.inRun = true;
@@ -1978,7 +2017,9 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
         // Merged areas: split what the target holds, merge what the block has. Many merges go
         // the bulk route, which checks its preconditions and its result and otherwise leaves
         // the work to the one-area-at-a-time route.
-        if (!m.bulkMerges(dst, target, wanted)) {
+        if (m.bulkMerges(dst, target, wanted)) {
+            ++m.bulkPastes;
+        } else {
             Area again = target;
             const std::vector<Area> now = m.mergedAreas(dst, again);
             std::vector<Area> removed, added;

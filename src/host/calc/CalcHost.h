@@ -37,6 +37,10 @@ public:
     CalcHost(const CalcHost&) = delete;
     CalcHost& operator=(const CalcHost&) = delete;
 
+    // How many format pastes since this host was made took the bulk route (one generated
+    // pattern, read back) rather than one merge call per area: for tests and benchmarks.
+    long bulkPastes() const noexcept;
+
     void beginRun() override;
     void endRun(RunEnd how) noexcept override;
     std::optional<AppHandle> attach(std::string_view className) override;
