@@ -46,7 +46,9 @@ std::string worksheetLine(SpreadsheetHost& host, AppHandle app) {
 
 }  // namespace
 
-void Form_Load(SpreadsheetHost& host, FormView& view) {
+namespace {
+
+void load(SpreadsheetHost& host, FormView& view) {
     StepRunner steps;
     std::optional<HostLink> link;
 
@@ -61,6 +63,12 @@ void Form_Load(SpreadsheetHost& host, FormView& view) {
     }
     steps.run("workbook line", [&] { view.setLabel1(workbookLine(host, link->app())); });
     steps.run("worksheet line", [&] { view.setLabel2(worksheetLine(host, link->app())); });
+}
+
+}  // namespace
+
+void Form_Load(SpreadsheetHost& host, FormView& view) {
+    runGuarded(view, {}, texts::kReasonUnexpected, [&] { load(host, view); });
 }
 
 namespace {

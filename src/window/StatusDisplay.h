@@ -12,7 +12,8 @@ namespace gridmoor {
 
 // Run once while the window is created, before it is first shown: the topmost request,
 // then empties Label1, Label2 and Text1, attaches, and either fills both status lines or
-// shows the missing-application message.
+// shows the missing-application message. Never throws: an exception that is no Failure
+// ends the start-up at once with the message kReasonUnexpected, and the window still opens.
 void Form_Load(SpreadsheetHost& host, FormView& view);
 
 // Refresh: attaches (the message and nothing else when no application runs), fills both

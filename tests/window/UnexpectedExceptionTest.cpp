@@ -1,4 +1,5 @@
-// The three click handlers when a host call throws something that is no Failure: the handler
+// The window's start-up and its three click handlers when a host call throws something that
+// is no Failure: the handler
 // returns normally with its one failure message, and the run it began has been ended, by
 // failure, with every object released.
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ public:
     std::vector<std::string> messages;
 };
 
-enum class Handler { Refresh, SmartMerge, Unmerge };
+enum class Handler { Load, Refresh, SmartMerge, Unmerge };
 enum class Thrown { BadAlloc, RuntimeError, NotAnException };
 
 struct ThrowCase {
@@ -73,6 +74,9 @@ void throwOne(Thrown kind) {
 
 void click(Handler handler, SpreadsheetHost& host, RecordingForm& form) {
     switch (handler) {
+        case Handler::Load:
+            Form_Load(host, form);
+            return;
         case Handler::Refresh:
             Command2_Click(host, form);
             return;
@@ -113,6 +117,8 @@ TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Table, UnexpectedExceptionTest,
     ::testing::Values(
+        ThrowCase{"LoadAttach", Handler::Load, "attach", Thrown::BadAlloc},
+        ThrowCase{"LoadSheetName", Handler::Load, "ActiveSheet", Thrown::NotAnException},
         ThrowCase{"RefreshAttach", Handler::Refresh, "attach", Thrown::BadAlloc},
         ThrowCase{"RefreshWorkbookName", Handler::Refresh, "Activeworkbook", Thrown::RuntimeError},
         ThrowCase{"RefreshCalculation", Handler::Refresh, "Calculation", Thrown::NotAnException},
