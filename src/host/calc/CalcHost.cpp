@@ -290,8 +290,10 @@ struct CalcHost::Impl {
 
     struct DocState {
         Reference<sheet::XSpreadsheetDocument> doc;
-        bool undoOpen = false;
-        UndoTree undo;
+        // Set once the run's undo group is open on the document; kept so that each change
+        // does not ask Calc for it again.
+        Reference<document::XUndoManager> undo;
+        UndoTree groups;
         bool lockedForUser = false;  // ScreenUpdating(false)
         std::map<sal_Int32, Typing> typings;
         long nullDateOffset = 0;  // days from 1899-12-30 to the document's null date
@@ -585,15 +587,16 @@ struct CalcHost::Impl {
     // everything the command did, and places the action in the group tree (see UndoTree).
     void changing(const Reference<sheet::XSpreadsheetDocument>& doc) {
         DocState& d = docState(doc);
-        Reference<document::XUndoManagerSupplier> us(doc, UNO_QUERY);
-        if (!us.is()) return;
-        Reference<document::XUndoManager> undo = us->getUndoManager();
         const OUString title = toU(texts::kMessageTitle);
-        if (!d.undoOpen) {
+        if (!d.undo.is()) {
+            Reference<document::XUndoManagerSupplier> us(doc, UNO_QUERY);
+            if (!us.is()) return;
+            Reference<document::XUndoManager> undo = us->getUndoManager();
             undo->enterUndoContext(title);
-            d.undoOpen = true;
+            d.undo = undo;
         }
-        UndoTree& t = d.undo;
+        const Reference<document::XUndoManager>& undo = d.undo;
+        UndoTree& t = d.groups;
         if (t.depth == 0) {
             if (t.filled < t.capacity) {
                 ++t.filled;
@@ -1581,13 +1584,9 @@ void CalcHost::endRun(RunEnd) noexcept {
         } catch (...) {
         }
         try {
-            if (d.undoOpen) {
-                Reference<document::XUndoManagerSupplier> us(d.doc, UNO_QUERY);
-                if (us.is()) {
-                    Reference<document::XUndoManager> undo = us->getUndoManager();
-                    for (long i = 0; i < d.undo.open; ++i) undo->leaveUndoContext();
-                    undo->leaveUndoContext();
-                }
+            if (d.undo.is()) {
+                for (long i = 0; i < d.groups.open; ++i) d.undo->leaveUndoContext();
+                d.undo->leaveUndoContext();
             }
         } catch (...) {
         }
