@@ -9,8 +9,6 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -101,7 +99,6 @@ namespace gridmoor {
 namespace uno = com::sun::star::uno;
 namespace lang = com::sun::star::lang;
 namespace beans = com::sun::star::beans;
-namespace bridge = com::sun::star::bridge;
 namespace container = com::sun::star::container;
 namespace document = com::sun::star::document;
 namespace frame = com::sun::star::frame;
@@ -437,14 +434,9 @@ struct CalcHost::Impl {
         local = calc::bootstrapLocalContext();
     }
 
-    OUString connectUrl() const { return calc::pipeConnectUrl(options.pipeName); }
-
     bool tryConnect() {
-        Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
         try {
-            Reference<uno::XComponentContext> ctx(resolver->resolve(connectUrl()), UNO_QUERY);
-            if (!ctx.is()) return false;
-            remote = ctx;
+            remote = calc::connectToOffice(local, options.pipeName);
             desktop = frame::Desktop::create(remote);
             return true;
         } catch (const com::sun::star::connection::NoConnectException&) {

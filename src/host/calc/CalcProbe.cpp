@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -71,8 +70,7 @@ CalcProbe::CalcProbe(const std::string& pipeName) : impl_(std::make_unique<Impl>
     try {
         // A soffice that goes away then fails the probe's calls instead of killing the test.
         Reference<uno::XComponentContext> local = bootstrapLocalContext();
-        auto resolver = com::sun::star::bridge::UnoUrlResolver::create(local);
-        impl_->remote.set(resolver->resolve(pipeConnectUrl(pipeName)), UNO_QUERY_THROW);
+        impl_->remote = connectToOffice(local, pipeName);
         impl_->desktop = frame::Desktop::create(impl_->remote);
     } catch (const uno::Exception& e) {
         throw std::runtime_error("probe: cannot connect: " + fromU(e.Message));

@@ -15,8 +15,14 @@ namespace gridmoor::calc {
 rtl::OUString toU(std::string_view utf8);
 std::string fromU(const rtl::OUString& s);
 
-// The URL that reaches the component context of the soffice listening on `pipeName`.
-rtl::OUString pipeConnectUrl(std::string_view pipeName);
+// Connects from `local` to the component context of the soffice listening on `pipeName`.
+// Throws NoConnectException when nothing listens there, and what UNO throws otherwise.
+// Calc 7.4 now and then drops a fresh connection during its first call (about one in 30
+// under a loaded CPU) while staying up; such a connection is made again, a few times at
+// most, so only an office that is really gone or refusing fails the connect.
+com::sun::star::uno::Reference<com::sun::star::uno::XComponentContext> connectToOffice(
+    const com::sun::star::uno::Reference<com::sun::star::uno::XComponentContext>& local,
+    std::string_view pipeName);
 
 // Bootstraps the local UNO context a client connects from. Throws what UNO's bootstrap
 // throws. Before that it makes SIGPIPE ignored for the whole process: UNO writes to its pipe
