@@ -32,11 +32,33 @@ bool socketAccepts(const std::string& path) {
     return ok;
 }
 
+namespace {
+
+// Gives `home` the finished profile the test run made (see make-profile.sh), so that Calc
+// does not restart itself after creating one. Without it (a test program started by hand)
+// Calc makes its own profile, and the first seconds may see that restart.
+void copyFinishedProfile(const std::string& home) {
+#ifdef GRIDMOOR_TEST_CALC_PROFILE
+    const std::filesystem::path from =
+        std::filesystem::path(GRIDMOOR_TEST_CALC_PROFILE) / ".config";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(from, ec)) return;
+    std::filesystem::copy(from, std::filesystem::path(home) / ".config",
+                          std::filesystem::copy_options::recursive, ec);
+    if (ec) throw std::runtime_error("cannot copy the Calc test profile: " + ec.message());
+#else
+    (void)home;
+#endif
+}
+
+}  // namespace
+
 Soffice::Soffice(std::string pipeName, bool listen, bool windowed)
     : pipe_(std::move(pipeName)), listen_(listen), windowed_(windowed) {
     char tmpl[] = "/tmp/gridmoor-calc-XXXXXX";
     if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     home_ = tmpl;
+    copyFinishedProfile(home_);
     ::setenv("HOME", home_.c_str(), 1);
     ::unsetenv("XDG_CONFIG_HOME");
     const std::string accept = "--accept=pipe,name=" + pipe_ + ";urp;StarOffice.ComponentContext";
