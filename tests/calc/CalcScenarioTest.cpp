@@ -53,8 +53,9 @@ struct Scenario {
     std::string message;  // the one message, or its beginning when prefixOnly
     bool prefixOnly = false;
     Strings mergedAfter;
-    Cells changed;        // cells whose content differs afterwards
-    Strings sheetsAfter;  // empty: Sheet1 and extraSheets minus any scratch sheet
+    Cells changed;                   // cells whose content differs afterwards
+    Strings sheetsAfter;             // empty: Sheet1 and extraSheets minus any scratch sheet
+    bool manualCalculation = false;  // the user's setting, which the command leaves alone
 };
 
 constexpr const char* kRegion = "A1:H12";
@@ -107,6 +108,11 @@ public:
     virtual void addSheet(const std::string& name) = 0;
     virtual void protectSheet(bool on) = 0;
     virtual void protectStructure(bool on) = 0;
+    virtual void setManualCalculation() = 0;
+    // The settings the application has: whether the screen shows changes, whether formulas
+    // are calculated automatically.
+    virtual bool screenUpdating() = 0;
+    virtual bool automaticCalculation() = 0;
     virtual Strings mergedAreas() = 0;
     virtual Strings sheetNames() = 0;
     virtual std::string activeSheet() = 0;
@@ -125,6 +131,13 @@ public:
     void addSheet(const std::string& name) override { memory_.addWorksheet(name); }
     void protectSheet(bool on) override { memory_.protectSheet("Sheet1", on); }
     void protectStructure(bool on) override { memory_.protectStructure(on); }
+    void setManualCalculation() override {
+        HostLink link(memory_);
+        link.attach();
+        memory_.Calculation(link.app(), xlCalculationManual);
+    }
+    bool screenUpdating() override { return memory_.screenUpdating(); }
+    bool automaticCalculation() override { return memory_.calculation() == xlCalculationAutomatic; }
     Strings mergedAreas() override {
         Strings m = memory_.mergedAreas("Sheet1");
         std::sort(m.begin(), m.end());
@@ -152,6 +165,9 @@ public:
     void addSheet(const std::string& name) override { probe_.addSheet(name); }
     void protectSheet(bool on) override { probe_.protectSheet("Sheet1", on); }
     void protectStructure(bool on) override { probe_.protectStructure(on); }
+    void setManualCalculation() override { probe_.setAutomaticCalculation(false); }
+    bool screenUpdating() override { return !probe_.controllersLocked(); }
+    bool automaticCalculation() override { return probe_.automaticCalculation(); }
     Strings mergedAreas() override { return probe_.mergedAreas("Sheet1"); }
     Strings sheetNames() override { return probe_.sheetNames(); }
     std::string activeSheet() override { return probe_.activeSheet(); }
@@ -203,6 +219,7 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
     }
     if (s.protectSheet) stage->protectSheet(true);
     if (s.protectStructure) stage->protectStructure(true);
+    if (s.manualCalculation) stage->setManualCalculation();
 
     RecordingView view(s.typed);
     if (s.command == Command::SmartMerge) {
@@ -227,6 +244,8 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
     }
     EXPECT_EQ(stage->sheetNames(), sheetsAfter);
     EXPECT_EQ(stage->activeSheet(), "Sheet1");
+    EXPECT_TRUE(stage->screenUpdating());
+    EXPECT_EQ(stage->automaticCalculation(), !s.manualCalculation);
     EXPECT_EQ(valuesOf(stage->host()), expectedValues);
     EXPECT_EQ(stage->contents(), expectedContents);
 }
@@ -511,6 +530,35 @@ const Scenario kScenarios[] = {
              {},
              {{"A2", "x"}, {"A4", "x"}},
              {}},
+    // Both commands leave the user's calculation setting as it was.
+    Scenario{"manualCalculationStaysManualMerge",
+             Command::SmartMerge,
+             "B2:B4",
+             {{"B2", "a"}, {"B3", "a"}, {"B4", "=B2"}},
+             {},
+             {},
+             false,
+             false,
+             kDone,
+             false,
+             {"$B$2:$B$4"},
+             {},
+             {},
+             true},
+    Scenario{"manualCalculationStaysManualUnmerge",
+             Command::UnmergeFill,
+             "A1:A3",
+             {{"A1", "x"}},
+             {"A1:A3"},
+             {},
+             false,
+             false,
+             kUnDone,
+             false,
+             {},
+             {{"A2", "x"}, {"A3", "x"}},
+             {},
+             true},
     Scenario{"unmergeEmptyAddress",
              Command::UnmergeFill,
              "",

@@ -14,6 +14,7 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/Locale.hpp>
+#include <com/sun/star/sheet/XCalculatable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
@@ -242,6 +243,15 @@ void CalcProbe::undo() {
 
 bool CalcProbe::controllersLocked() {
     return Reference<frame::XModel>(impl_->doc, UNO_QUERY_THROW)->hasControllersLocked();
+}
+
+bool CalcProbe::automaticCalculation() {
+    return Reference<sheet::XCalculatable>(impl_->doc, UNO_QUERY_THROW)
+        ->isAutomaticCalculationEnabled();
+}
+
+void CalcProbe::setAutomaticCalculation(bool on) {
+    Reference<sheet::XCalculatable>(impl_->doc, UNO_QUERY_THROW)->enableAutomaticCalculation(on);
 }
 
 }  // namespace gridmoor::calc

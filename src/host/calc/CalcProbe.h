@@ -51,6 +51,8 @@ public:
     long undoCount();
     void undo();
     bool controllersLocked();
+    bool automaticCalculation();
+    void setAutomaticCalculation(bool on);
 
 private:
     struct Impl;
