@@ -53,7 +53,8 @@ using uno::UNO_QUERY;
 using uno::UNO_QUERY_THROW;
 
 struct CalcProbe::Impl {
-    Reference<uno::XComponentContext> remote;
+    // First, so that it ends after every reference the probe holds.
+    OfficeConnection connection;
     Reference<frame::XDesktop2> desktop;
     Reference<sheet::XSpreadsheetDocument> doc;
 
@@ -70,9 +71,8 @@ struct CalcProbe::Impl {
 CalcProbe::CalcProbe(const std::string& pipeName) : impl_(std::make_unique<Impl>()) {
     try {
         // A soffice that goes away then fails the probe's calls instead of killing the test.
-        Reference<uno::XComponentContext> local = bootstrapLocalContext();
-        impl_->remote = connectToOffice(local, pipeName);
-        impl_->desktop = frame::Desktop::create(impl_->remote);
+        impl_->connection = OfficeConnection(bootstrapLocalContext(), pipeName);
+        impl_->desktop = frame::Desktop::create(impl_->connection.context());
     } catch (const uno::Exception& e) {
         throw std::runtime_error("probe: cannot connect: " + fromU(e.Message));
     }
