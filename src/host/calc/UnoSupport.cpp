@@ -25,18 +25,6 @@ std::string fromU(const rtl::OUString& s) {
 
 using namespace com::sun::star;
 
-namespace {
-
-void disposeQuietly(const uno::Reference<lang::XComponent>& bridge) noexcept {
-    try {
-        bridge->dispose();
-    } catch (...) {
-        // A bridge whose office has gone is disposed already.
-    }
-}
-
-}  // namespace
-
 OfficeConnection::OfficeConnection(const uno::Reference<uno::XComponentContext>& local,
                                    std::string_view pipeName) {
     const uno::Reference<connection::XConnector> connector = connection::Connector::create(local);
@@ -52,12 +40,12 @@ OfficeConnection::OfficeConnection(const uno::Reference<uno::XComponentContext>&
             bridge_ = owner;
             return;
         } catch (const lang::DisposedException&) {
-            disposeQuietly(owner);
+            owner->dispose();
             // An office that has quit answers the next attempt with NoConnectException.
             if (attempt == kAttempts) throw;
             std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
         } catch (...) {
-            disposeQuietly(owner);
+            owner->dispose();
             throw;
         }
     }
@@ -83,7 +71,11 @@ OfficeConnection& OfficeConnection::operator=(OfficeConnection&& other) noexcept
 void OfficeConnection::reset() noexcept {
     context_.clear();
     if (!bridge_.is()) return;
-    disposeQuietly(bridge_);
+    try {
+        bridge_->dispose();
+    } catch (...) {
+        // A bridge whose office has gone is disposed already.
+    }
     bridge_.clear();
 }
 
