@@ -228,8 +228,7 @@ struct CalcHost::Impl {
 
     // --- the connection; it outlives runs and is checked at each attach ---
     Reference<uno::XComponentContext> local;
-    // Before every other UNO reference, so that it ends after them.
-    calc::OfficeConnection connection;
+    Reference<uno::XComponentContext> remote;
     Reference<frame::XDesktop2> desktop;
 
     // --- objects handed out in the current run ---
@@ -339,6 +338,7 @@ struct CalcHost::Impl {
 
     void dropConnection() noexcept {
         desktop.clear();
+        remote.clear();
         books.clear();
         sheets.clear();
         ranges.clear();
@@ -346,7 +346,6 @@ struct CalcHost::Impl {
         pending.clear();
         block.reset();
         clipboard.reset();
-        connection.reset();
     }
 
     // Runs one operation and turns every UNO exception into HostError.
@@ -407,7 +406,7 @@ struct CalcHost::Impl {
         if (!provider.is()) return false;
         util::URL url;
         url.Complete = ".uno:FormatPaintbrush";
-        util::URLTransformer::create(connection.context())->parseStrict(url);
+        util::URLTransformer::create(remote)->parseStrict(url);
         Reference<frame::XDispatch> dispatch = provider->queryDispatch(url, OUString(), 0);
         if (!dispatch.is()) return false;
         // The dispatch tells a new listener the current state at once.
@@ -437,8 +436,8 @@ struct CalcHost::Impl {
 
     bool tryConnect() {
         try {
-            connection = calc::OfficeConnection(local, options.pipeName);
-            desktop = frame::Desktop::create(connection.context());
+            remote = calc::connectToOffice(local, options.pipeName);
+            desktop = frame::Desktop::create(remote);
             return true;
         } catch (const com::sun::star::connection::NoConnectException&) {
             return false;

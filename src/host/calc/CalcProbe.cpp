@@ -53,8 +53,7 @@ using uno::UNO_QUERY;
 using uno::UNO_QUERY_THROW;
 
 struct CalcProbe::Impl {
-    // First, so that it ends after every reference the probe holds.
-    OfficeConnection connection;
+    Reference<uno::XComponentContext> remote;
     Reference<frame::XDesktop2> desktop;
     Reference<sheet::XSpreadsheetDocument> doc;
 
@@ -71,8 +70,9 @@ struct CalcProbe::Impl {
 CalcProbe::CalcProbe(const std::string& pipeName) : impl_(std::make_unique<Impl>()) {
     try {
         // A soffice that goes away then fails the probe's calls instead of killing the test.
-        impl_->connection = OfficeConnection(bootstrapLocalContext(), pipeName);
-        impl_->desktop = frame::Desktop::create(impl_->connection.context());
+        Reference<uno::XComponentContext> local = bootstrapLocalContext();
+        impl_->remote = connectToOffice(local, pipeName);
+        impl_->desktop = frame::Desktop::create(impl_->remote);
     } catch (const uno::Exception& e) {
         throw std::runtime_error("probe: cannot connect: " + fromU(e.Message));
     }
