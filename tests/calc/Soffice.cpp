@@ -35,10 +35,9 @@ bool socketAccepts(const std::string& path) {
 namespace {
 
 // Gives `home` the finished profile the test run made (see make-profile.sh), so that Calc
-// does not restart itself after creating one. Without it (a test program started by hand)
-// Calc makes its own profile, and the first seconds may see that restart.
+// does not restart itself after creating one. Before that test has run (a test program
+// started by hand) Calc makes its own profile, and the first seconds may see that restart.
 void copyFinishedProfile(const std::string& home) {
-#ifdef GRIDMOOR_TEST_CALC_PROFILE
     const std::filesystem::path from =
         std::filesystem::path(GRIDMOOR_TEST_CALC_PROFILE) / ".config";
     std::error_code ec;
@@ -46,9 +45,6 @@ void copyFinishedProfile(const std::string& home) {
     std::filesystem::copy(from, std::filesystem::path(home) / ".config",
                           std::filesystem::copy_options::recursive, ec);
     if (ec) throw std::runtime_error("cannot copy the Calc test profile: " + ec.message());
-#else
-    (void)home;
-#endif
 }
 
 }  // namespace

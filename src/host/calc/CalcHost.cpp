@@ -579,7 +579,8 @@ struct CalcHost::Impl {
     // everything the command did, and places the action in the group tree (see UndoTree).
     void changing(const Reference<sheet::XSpreadsheetDocument>& doc) {
         DocState& d = docState(doc);
-        const OUString title = toU(texts::kMessageTitle);
+        // Converted once: this runs before every change, one per merge on the one-area route.
+        static const OUString title = toU(texts::kMessageTitle);
         if (!d.undo.is()) {
             Reference<document::XUndoManagerSupplier> us(doc, UNO_QUERY);
             if (!us.is()) return;
