@@ -23,6 +23,12 @@ public:
         inner_.beginRun();
     }
     void endRun(RunEnd how) noexcept override { inner_.endRun(how); }
+    void flush() override {
+        const Around around(*this, "flush");
+        inner_.flush();
+    }
+    // Bookkeeping, not a call of the object model: forwarded without before()/after().
+    void release(RangeHandle range) noexcept override { inner_.release(range); }
 
     std::optional<AppHandle> attach(std::string_view className) override {
         const Around around(*this, "attach");

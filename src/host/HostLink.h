@@ -35,6 +35,11 @@ public:
     AppHandle app() const noexcept { return app_.value_or(AppHandle{}); }
     SpreadsheetHost& host() const noexcept { return host_; }
 
+    // Makes every effect of the run final in the application (SpreadsheetHost::flush).
+    // A handler calls it before its final message; a HostError it throws is a failure of
+    // the handler's last step.
+    void commit() { host_.flush(); }
+
     // Marks the run as ended by a failure (a command that stops at its first failure).
     void fail() noexcept { failed_ = true; }
 

@@ -86,9 +86,20 @@ public:
     // A run begins before the attach. A backend may take locks, open an undo group or
     // defer work from here on.
     virtual void beginRun() = 0;
-    // Ends the run: flushes deferred work, releases locks and undo groups, and releases
-    // every object handed out during the run. Never throws; called on every path.
+    // Makes every effect of the run's calls so far final in the application: deferred
+    // writes and merges are sent, undo groups closed. Throws HostError (with the cause of
+    // the first failure) when any of that work fails, so a handler never reports success
+    // for work that did not happen. Calls after it may begin new deferred work. A backend
+    // that defers nothing has nothing to do.
+    virtual void flush() {}
+    // Ends the run: releases locks and undo groups, and every object handed out during the
+    // run. It sends nothing: work deferred since the last flush is dropped (a run that did
+    // not flush was ended by a failure). Never throws; called on every path.
     virtual void endRun(RunEnd how) noexcept = 0;
+    // The caller no longer needs the range; the backend may free what it holds for it, so
+    // a walk over many cells holds one object at a time. Using the handle afterwards is a
+    // programming error. Never throws; a backend that keeps nothing per range ignores it.
+    virtual void release(RangeHandle) noexcept {}
 
     // --- attach ---
     // The running application registered under `className`, or nothing. Never starts an

@@ -35,6 +35,9 @@ inline constexpr std::string_view kFontName = "微软雅黑";
 inline constexpr std::string_view kMergeNothing = "未合并任何单元格：";
 // Smart merge that merged, but where some neighbours could not be merged.
 inline constexpr std::string_view kMergePartly = "部分相同的相邻单元格未能合并：";
+// Smart merge whose changes the application could not confirm as made (it went away, or
+// refused to close the command's undo step): followed by one reason.
+inline constexpr std::string_view kMergeUnconfirmed = "合并可能没有全部完成，请检查工作表：";
 // Unmerge and fill stopped part way: kUnmergeStopped followed by one reason.
 inline constexpr std::string_view kUnmergeStopped = "撤销合并在中途停止，已处理的单元格保持现状：";
 

@@ -16,11 +16,11 @@ long count(const CellValue& v) {
 }
 
 // Whether every cell of the source range lies on the compared line of n cells.
-bool lineCoversRange(const RunMergingInput& in, bool vertical, long n) {
-    if (!in.corners.hostAddress || in.corners.hostAddress->find(',') != std::string::npos)
+bool lineCoversRange(const RangeCorners& corners, bool vertical, long n) {
+    if (!corners.hostAddress || corners.hostAddress->find(',') != std::string::npos)
         return false;
-    const long rows = count(in.corners.RowCount);
-    const long columns = count(in.corners.ColumnCount);
+    const long rows = count(corners.RowCount);
+    const long columns = count(corners.ColumnCount);
     return vertical ? columns == 1 && rows == n : rows == 1 && columns == n;
 }
 
@@ -31,24 +31,30 @@ const PasteSpecialArgs kFormatsOnly{.Paste = xlPasteFormats,
 
 }  // namespace
 
-RunMergingResult mergeRunsAndTransferFormats(StepRunner& runner, SpreadsheetHost& host,
-                                             const RunMergingInput& in) {
-    const RangeCorners& c = in.corners;
+std::optional<Line> lineOf(StepRunner& runner, const RangeCorners& c) {
     const bool vertical =
         runner.test("vertical test", [&] { return valuesEqual(c.LastColumn, c.FirstColumn); });
     if (!vertical &&
         !runner.test("horizontal test", [&] { return valuesEqual(c.LastRow, c.FirstRow); }))
-        return RunMergingResult::NotALine;
+        return std::nullopt;
 
     // Loop head: the number of cells on the line.
     long n = 0;
     if (!runner.run("line length", [&] {
             n = vertical ? rowNumber(c.LastRow) - rowNumber(c.FirstRow) + 1 : count(c.ColumnCount);
         }))
-        return RunMergingResult::NotALine;  // a line whose length is unknown is not merged
+        return std::nullopt;  // a line whose length is unknown is not merged
     bool covers = false;
-    runner.run("line covers range", [&] { covers = lineCoversRange(in, vertical, n); });
-    if (!covers) return RunMergingResult::NotALine;
+    runner.run("line covers range", [&] { covers = lineCoversRange(c, vertical, n); });
+    if (!covers) return std::nullopt;
+    return Line{vertical, n};
+}
+
+RunMergingResult mergeRunsAndTransferFormats(StepRunner& runner, SpreadsheetHost& host,
+                                             const RunMergingInput& in) {
+    const RangeCorners& c = in.corners;
+    const bool vertical = in.line.vertical;
+    const long n = in.line.cells;
     if (!in.ready) return RunMergingResult::NotReady;
 
     // The line of cells, read from the snapshot only: the merges below discard values on

@@ -2,6 +2,7 @@
 // areas back onto the source range as formats only.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "host/CellValue.h"
@@ -12,9 +13,24 @@
 
 namespace gridmoor {
 
+// The line of cells a smart merge compares: down one column or along one row.
+struct Line {
+    bool vertical = true;
+    long cells = 0;  // n, the number of cells on the line
+};
+
+// Decides from the corners alone, before anything is copied or read, whether the source
+// range is a line the smart merge works on: vertical when the column letters agree, else
+// horizontal when the rows agree, and only when every cell of the range lies on the line.
+// A range of several areas, whole columns or several whole rows is no line (nothing), so
+// the format paste only ever lands on cells whose values were compared. Each test runs as
+// a step: a test that cannot be evaluated takes the branch after it.
+std::optional<Line> lineOf(StepRunner& runner, const RangeCorners& corners);
+
 // Everything the run merging works on, prepared by the smart merge command.
 struct RunMergingInput {
     const RangeCorners& corners;
+    Line line;
     const RangeValue& snapshot;  // the source range's values, read before any merge
     SheetHandle scratch;         // the sheet the command added, holding a copy of the range at A1
     SheetHandle source;
@@ -27,7 +43,6 @@ struct RunMergingInput {
 
 enum class RunMergingResult {
     Pasted,    // the format paste onto the source range went through
-    NotALine,  // the range is not one row or one column whose every cell was compared
     NotReady,  // the input was not ready; nothing was done
     Failed,    // the block copy or the format paste failed (see the runner's failures)
 };
@@ -37,14 +52,9 @@ inline constexpr std::string_view kStepPairMerge = "pair merge";
 inline constexpr std::string_view kStepBlockCopy = "block copy";
 inline constexpr std::string_view kStepFormatPaste = "format paste";
 
-// Vertical when the column letters agree, else horizontal when the rows agree, else
-// nothing. Pairs are merged on the scratch sheet from the last pair to the first, one
+// Pairs of the line are merged on the scratch sheet from the last pair to the first, one
 // two-cell Merge per joined pair; then the scratch block is copied and pasted onto the
 // source range with formats only. No value of the source range is written.
-//
-// The format paste only ever lands on cells whose values were compared: a range of
-// several areas, whole columns or several whole rows would otherwise get formats made
-// from a part of it, so such a range is left alone (NotALine).
 RunMergingResult mergeRunsAndTransferFormats(StepRunner& runner, SpreadsheetHost& host,
                                              const RunMergingInput& in);
 

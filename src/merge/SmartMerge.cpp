@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/HostLink.h"
+#include "host/ScopeExit.h"
 #include "host/StepRunner.h"
 #include "host/Texts.h"
 #include "merge/HandlerGuard.h"
@@ -20,25 +21,26 @@ constexpr std::string_view kStepAddSheet = "add scratch sheet";
 constexpr std::string_view kStepScratchCopy = "copy to scratch sheet";
 constexpr std::string_view kStepSnapshot = "read values";
 constexpr std::string_view kStepAlertsOff = "alerts off";
+constexpr std::string_view kStepCommit = "commit";
 
-// The message after a smart merge that got past the scratch sheet's creation.
-std::string finalMessage(const StepRunner& runner, RunMergingResult result) {
-    if (runner.failureOf(kStepAddress) && result != RunMergingResult::Pasted)
+// The message after a smart merge that got past the input checks. `result` is empty when
+// the range was no line and nothing was attempted.
+std::string finalMessage(const StepRunner& runner, std::optional<RunMergingResult> result) {
+    const bool pasted = result == RunMergingResult::Pasted;
+    if (runner.failureOf(kStepAddress) && !pasted)
         return std::string(texts::kMergeNothing) + std::string(texts::kReasonBadAddress);
-    switch (result) {
-        case RunMergingResult::Pasted:
-            if (const DroppedStep* f = runner.failureOf(kStepPairMerge))
-                return std::string(texts::kMergePartly) + std::string(reasonText(*f));
-            return std::string(texts::kMergeDone);
-        case RunMergingResult::NotALine:
-            return std::string(texts::kMergeNothing) + std::string(texts::kReasonNotLine);
-        case RunMergingResult::NotReady:
-        case RunMergingResult::Failed:
-            break;
+    if (!result) return std::string(texts::kMergeNothing) + std::string(texts::kReasonNotLine);
+    // Work the host could not make final may be missing from the workbook.
+    if (const DroppedStep* f = runner.failureOf(kStepCommit); f && pasted)
+        return std::string(texts::kMergeUnconfirmed) + std::string(reasonText(*f));
+    if (pasted) {
+        if (const DroppedStep* f = runner.failureOf(kStepPairMerge))
+            return std::string(texts::kMergePartly) + std::string(reasonText(*f));
+        return std::string(texts::kMergeDone);
     }
     // The first failure on the way from the source to the paste explains the rest.
     for (std::string_view step : {kStepSource, kStepAddSheet, kStepScratchCopy, kStepSnapshot,
-                                  kStepAlertsOff, kStepBlockCopy, kStepFormatPaste}) {
+                                  kStepAlertsOff, kStepBlockCopy, kStepFormatPaste, kStepCommit}) {
         if (const DroppedStep* f = runner.failureOf(step))
             return std::string(texts::kMergeNothing) + std::string(reasonText(*f));
     }
@@ -102,6 +104,24 @@ void smartMerge(SpreadsheetHost& host, CommandView& view) {
 
     const RangeCorners corners = decomposeRange(runner, host, source, view);
 
+    // The end of every path from here: settings on, the source sheet selected, every
+    // effect made final in the workbook, and only then the message.
+    auto finish = [&](std::optional<RunMergingResult> result) {
+        runner.run("screen updating on", [&] { host.ScreenUpdating(application, true); });
+        runner.run("alerts on", [&] { host.DisplayAlerts(application, true); });
+        runner.run("select source sheet", [&] { host.Select(source); });
+        runner.run(kStepCommit, [&] { link.commit(); });
+        view.showMessage(finalMessage(runner, result));
+    };
+
+    // A range that is no line is refused here, before anything is copied or read: its
+    // size is no measure of what the command may cost.
+    const std::optional<Line> line = lineOf(runner, corners);
+    if (!line) {
+        finish(std::nullopt);
+        return;
+    }
+
     // The scratch sheet is the sheet Sheets.Add returned; every later scratch step uses
     // that object, never a lookup by name, so no sheet of the user's is ever touched.
     CellValue lastName;
@@ -113,6 +133,15 @@ void smartMerge(SpreadsheetHost& host, CommandView& view) {
     runner.run(kStepAddSheet, [&] {
         scratch = host.SheetsAdd(application,
                                  After{host.Sheets(application, host.SheetsCount(application))});
+    });
+    // Whatever escapes from here on (memory running out, a defect), an added scratch sheet
+    // goes and the alerts come back on; each clean-up call is tried on its own.
+    const ScopeFail cleanUp([&] {
+        if (!scratch) return;
+        tryQuietly([&] { host.DisplayAlerts(application, false); });
+        tryQuietly([&] { host.Delete(scratch); });
+        tryQuietly([&] { host.ScreenUpdating(application, true); });
+        tryQuietly([&] { host.DisplayAlerts(application, true); });
     });
     if (!runner.test("creation test", [&] {
             const CellValue now =
@@ -126,6 +155,7 @@ void smartMerge(SpreadsheetHost& host, CommandView& view) {
             runner.run("delete scratch sheet", [&] { host.Delete(scratch); });
             runner.run("alerts on", [&] { host.DisplayAlerts(application, true); });
         }
+        runner.run(kStepCommit, [&] { link.commit(); });
         view.showMessage(texts::kScratchNotCreated);
         return;
     }
@@ -145,16 +175,13 @@ void smartMerge(SpreadsheetHost& host, CommandView& view) {
     bool alertsOff = runner.run(kStepAlertsOff, [&] { host.DisplayAlerts(application, false); });
     const RunMergingResult result = mergeRunsAndTransferFormats(
         runner, host,
-        RunMergingInput{corners, snapshot, scratch, source, view,
+        RunMergingInput{corners, *line, snapshot, scratch, source, view,
                         scratch && scratchFilled && snapshotRead && alertsOff});
 
     if (!alertsOff && scratch)
         alertsOff = runner.run("alerts off again", [&] { host.DisplayAlerts(application, false); });
     runner.run("delete scratch sheet", [&] { host.Delete(scratch); });
-    runner.run("screen updating on", [&] { host.ScreenUpdating(application, true); });
-    runner.run("alerts on", [&] { host.DisplayAlerts(application, true); });
-    runner.run("select source sheet", [&] { host.Select(source); });
-    view.showMessage(finalMessage(runner, result));
+    finish(result);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "host/Failure.h"
 #include "host/HostLink.h"
+#include "host/ScopeExit.h"
 #include "host/Texts.h"
 #include "merge/HandlerGuard.h"
 #include "merge/Reasons.h"
@@ -54,11 +55,16 @@ void unmergeFill(SpreadsheetHost& host, CommandView& view) {
         CellValue carry;
         const CellEnumHandle cells = host.enumerateCells(host.Range(target, address));
         while (const std::optional<RangeHandle> cell = host.nextCell(cells)) {
+            // Each cell's objects go as soon as it is handled: a walk over a whole column
+            // holds one cell at a time, not one object per cell visited.
+            const ScopeExit releaseCell([&] { host.release(*cell); });
             const std::string cellAddress = host.address(*cell);
             carry = [&] {
                 CellValue value = host.Value(*cell).single();
                 if (!value.textForm().empty()) return value;
-                host.setValue(host.Range(target, cellAddress), carry);
+                const RangeHandle same = host.Range(target, cellAddress);
+                const ScopeExit releaseSame([&] { host.release(same); });
+                host.setValue(same, carry);
                 // The cell's value as it now stands is what the next blank receives.
                 return host.Value(*cell).single();
             }();
@@ -67,17 +73,18 @@ void unmergeFill(SpreadsheetHost& host, CommandView& view) {
         stoppedBecause = whyStopped(failure, addressAccepted);
     }
 
-    // Both settings end switched on, after a failure too; each write is tried on its own.
-    for (const bool screen : {true, false}) {
+    // Both settings end switched on, after a failure too, and what was done is made final
+    // in the workbook before anything is reported; each call is tried on its own.
+    auto attempt = [&](auto&& call) {
         try {
-            if (screen)
-                host.ScreenUpdating(app, true);
-            else
-                host.DisplayAlerts(app, true);
+            call();
         } catch (const Failure& failure) {
             if (stoppedBecause.empty()) stoppedBecause = whyStopped(failure, true);
         }
-    }
+    };
+    attempt([&] { host.ScreenUpdating(app, true); });
+    attempt([&] { host.DisplayAlerts(app, true); });
+    attempt([&] { link->commit(); });
 
     if (!stoppedBecause.empty()) {
         link->fail();

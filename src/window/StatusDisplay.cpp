@@ -92,6 +92,8 @@ void refresh(SpreadsheetHost& host, FormView& view) {
     steps.run("alerts on", [&] { host.DisplayAlerts(link->app(), true); });
     steps.run("screen updating on", [&] { host.ScreenUpdating(link->app(), true); });
     steps.run("calculation", [&] { host.Calculation(link->app(), kRefreshCalculation); });
+    // The settings are in the application when the handler returns, not later.
+    steps.run("commit", [&] { link->commit(); });
 }
 
 }  // namespace

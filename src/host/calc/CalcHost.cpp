@@ -253,6 +253,7 @@ struct CalcHost::Impl {
         std::uint32_t sheet = 0;  // index into sheets
         Area first;
         std::vector<Area> more;  // areas after the first
+        bool released = false;   // its slot waits in freeRanges for the next range
     };
     struct SheetEnum {
         std::vector<std::uint32_t> sheets;
@@ -266,6 +267,7 @@ struct CalcHost::Impl {
     std::vector<Book> books;
     std::vector<Sheet> sheets;
     std::vector<RangeObj> ranges;
+    std::vector<std::uint32_t> freeRanges;  // handles of released ranges, to be reused
     std::vector<SheetEnum> sheetEnums;
     std::vector<CellEnum> cellEnums;
 
@@ -342,6 +344,7 @@ struct CalcHost::Impl {
         books.clear();
         sheets.clear();
         ranges.clear();
+        freeRanges.clear();
         docs.clear();
         pending.clear();
         block.reset();
@@ -540,8 +543,19 @@ struct CalcHost::Impl {
         r.sheet = sheetIndex;
         r.first = areas.front();
         r.more.assign(areas.begin() + 1, areas.end());
+        if (!freeRanges.empty()) {
+            const std::uint32_t id = freeRanges.back();
+            freeRanges.pop_back();
+            ranges[id - 1] = std::move(r);
+            return RangeHandle{id};
+        }
         ranges.push_back(std::move(r));
         return RangeHandle{static_cast<std::uint32_t>(ranges.size())};
+    }
+    RangeObj& rangeOf(RangeHandle h, const char* what) {
+        RangeObj& r = lookup(ranges, h, what);
+        if (r.released) fail(Cause::NotFound, std::string(what) + ": the range was released");
+        return r;
     }
     std::vector<Area> areasOf(const RangeObj& r) const {
         std::vector<Area> all{r.first};
@@ -612,6 +626,17 @@ struct CalcHost::Impl {
         }
         for (; t.open < t.depth; ++t.open) undo->enterUndoContext(title);
         ++t.filled;
+    }
+
+    // Closes the run's undo group on the document, so its entry is complete in Calc's undo
+    // list. Each context is counted off as it closes: after a failure part way, a later call
+    // closes only the rest.
+    static void closeUndoGroup(DocState& d) {
+        if (!d.undo.is()) return;
+        for (; d.groups.open > 0; --d.groups.open) d.undo->leaveUndoContext();
+        d.undo->leaveUndoContext();
+        d.undo.clear();
+        d.groups = UndoTree{};
     }
 
     Typing typingOfKey(DocState& d, sal_Int32 key) {
@@ -1531,6 +1556,7 @@ struct CalcHost::Impl {
         books.clear();
         sheets.clear();
         ranges.clear();
+        freeRanges.clear();
         sheetEnums.clear();
         cellEnums.clear();
         docs.clear();
@@ -1559,17 +1585,31 @@ void CalcHost::beginRun() {
     m.forgetRun();
 }
 
+void CalcHost::flush() {
+    Impl& m = *impl_;
+    m.guarded(
+        "flush",
+        [&] {
+            m.flushWrites();
+            m.flushAllMerges();
+            for (auto& d : m.docs) Impl::closeUndoGroup(d);
+        },
+        false);
+}
+
+void CalcHost::release(RangeHandle h) noexcept {
+    Impl& m = *impl_;
+    if (!h || h.id > m.ranges.size() || m.ranges[h.id - 1].released) return;
+    Impl::RangeObj& r = m.ranges[h.id - 1];
+    r.released = true;
+    r.more = {};
+    m.freeRanges.push_back(h.id);
+}
+
+// Work still deferred here was never flushed: the run ended by a failure, and none of it
+// is sent. Locks and undo groups are released whatever happened.
 void CalcHost::endRun(RunEnd) noexcept {
     Impl& m = *impl_;
-    // Deferred work first: every call the run made had its effect.
-    try {
-        m.flushWrites();
-    } catch (...) {
-    }
-    try {
-        m.flushAllMerges();
-    } catch (...) {
-    }
     for (auto& d : m.docs) {
         try {
             Reference<frame::XModel> model(d.doc, UNO_QUERY);
@@ -1577,10 +1617,7 @@ void CalcHost::endRun(RunEnd) noexcept {
         } catch (...) {
         }
         try {
-            if (d.undo.is()) {
-                for (long i = 0; i < d.groups.open; ++i) d.undo->leaveUndoContext();
-                d.undo->leaveUndoContext();
-            }
+            Impl::closeUndoGroup(d);
         } catch (...) {
         }
     }
@@ -1854,8 +1891,8 @@ RangeHandle CalcHost::Range(SheetHandle h, std::string_view text) {
 RangeHandle CalcHost::Range(SheetHandle h, RangeHandle first, RangeHandle second) {
     Impl& m = *impl_;
     m.sheetOf(h);
-    const auto a = m.lookup(m.ranges, first, "range");
-    const auto b = m.lookup(m.ranges, second, "range");
+    const auto a = m.rangeOf(first, "range");
+    const auto b = m.rangeOf(second, "range");
     if (m.sheets[a.sheet].identity != m.sheets[h.id - 1].identity ||
         m.sheets[b.sheet].identity != m.sheets[h.id - 1].identity) {
         m.fail(Cause::BadArgument, "Range: both cells must be on this sheet");
@@ -1875,22 +1912,22 @@ RangeHandle CalcHost::Cells(SheetHandle h, long row, long column) {
 
 std::string CalcHost::address(RangeHandle h) {
     Impl& m = *impl_;
-    return calc::printA1(m.areasOf(m.lookup(m.ranges, h, "range")));
+    return calc::printA1(m.areasOf(m.rangeOf(h, "range")));
 }
 
 long CalcHost::RowsCount(RangeHandle h) {
     Impl& m = *impl_;
-    return m.lookup(m.ranges, h, "range").first.rows();
+    return m.rangeOf(h, "range").first.rows();
 }
 
 long CalcHost::ColumnsCount(RangeHandle h) {
     Impl& m = *impl_;
-    return m.lookup(m.ranges, h, "range").first.columns();
+    return m.rangeOf(h, "range").first.columns();
 }
 
 RangeHandle CalcHost::offset(RangeHandle h, std::optional<long> rowOffset, long columnOffset) {
     Impl& m = *impl_;
-    const auto r = m.lookup(m.ranges, h, "range");
+    const auto r = m.rangeOf(h, "range");
     const long dr = rowOffset.value_or(0);
     std::vector<Area> moved;
     for (auto a : m.areasOf(r)) {
@@ -1909,7 +1946,7 @@ RangeHandle CalcHost::offset(RangeHandle h, std::optional<long> rowOffset, long 
 
 void CalcHost::Copy(RangeHandle h) {
     Impl& m = *impl_;
-    const auto r = m.lookup(m.ranges, h, "range");
+    const auto r = m.rangeOf(h, "range");
     if (!r.more.empty()) m.fail(Cause::BadArgument, "Copy: not possible on several areas");
     // The user's clipboard is left alone: the copy is a reference to the block, taken up by
     // PasteSpecial in this run.
@@ -1919,8 +1956,8 @@ void CalcHost::Copy(RangeHandle h) {
 void CalcHost::Copy(RangeHandle h, Destination destination) {
     Impl& m = *impl_;
     m.guarded("Copy", [&] {
-        const auto r = m.lookup(m.ranges, h, "range");
-        const auto d = m.lookup(m.ranges, destination.range, "destination");
+        const auto r = m.rangeOf(h, "range");
+        const auto d = m.rangeOf(destination.range, "destination");
         if (!r.more.empty()) m.fail(Cause::BadArgument, "Copy: not possible on several areas");
         auto& src = m.liveSheet(r.sheet);
         auto& dst = m.liveSheet(d.sheet);
@@ -1962,7 +1999,7 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
                    "PasteSpecial: operations, skip blanks and transpose are not supported");
         }
         if (!m.clipboard) m.fail(Cause::Other, "PasteSpecial: nothing has been copied");
-        const auto t = m.lookup(m.ranges, h, "range");
+        const auto t = m.rangeOf(h, "range");
         if (!t.more.empty())
             m.fail(Cause::BadArgument, "PasteSpecial: not possible on several areas");
         auto [srcIdx, block] = *m.clipboard;
@@ -2031,7 +2068,7 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
 void CalcHost::Merge(RangeHandle h) {
     Impl& m = *impl_;
     m.guarded("Merge", [&] {
-        const auto r = m.lookup(m.ranges, h, "range");
+        const auto r = m.rangeOf(h, "range");
         auto& s = m.liveSheet(r.sheet);
         m.refuseIfSheetProtected(s, "Merge");
         auto p = m.pendingFor(s.identity);
@@ -2047,7 +2084,7 @@ void CalcHost::Merge(RangeHandle h) {
 void CalcHost::UnMerge(RangeHandle h) {
     Impl& m = *impl_;
     m.guarded("UnMerge", [&] {
-        const auto r = m.lookup(m.ranges, h, "range");
+        const auto r = m.rangeOf(h, "range");
         auto& s = m.liveSheet(r.sheet);
         m.refuseIfSheetProtected(s, "UnMerge");
         m.sync();
@@ -2067,7 +2104,7 @@ void CalcHost::UnMerge(RangeHandle h) {
 RangeValue CalcHost::Value(RangeHandle h) {
     Impl& m = *impl_;
     return m.guarded("Value", [&] {
-        const auto r = m.lookup(m.ranges, h, "range");
+        const auto r = m.rangeOf(h, "range");
         const Area& a = r.first;
         if (a.cells() == 1 && m.inBlock(r.sheet, a.firstRow, a.firstColumn)) {
             const std::size_t i = m.blockIndex(a.firstRow, a.firstColumn);
@@ -2095,7 +2132,7 @@ RangeValue CalcHost::Value(RangeHandle h) {
 void CalcHost::setValue(RangeHandle h, const CellValue& value) {
     Impl& m = *impl_;
     m.guarded("Value", [&] {
-        const auto r = m.lookup(m.ranges, h, "range");
+        const auto r = m.rangeOf(h, "range");
         auto& s = m.liveSheet(r.sheet);
         const Area& a = r.first;
         if (m.options.batch && r.more.empty() && a.cells() == 1 &&
@@ -2132,7 +2169,7 @@ void CalcHost::setValue(RangeHandle h, const CellValue& value) {
 
 CellEnumHandle CalcHost::enumerateCells(RangeHandle h) {
     Impl& m = *impl_;
-    m.lookup(m.ranges, h, "range");
+    m.rangeOf(h, "range");
     m.cellEnums.push_back({h.id - 1, 0, 0});
     return CellEnumHandle{static_cast<std::uint32_t>(m.cellEnums.size())};
 }

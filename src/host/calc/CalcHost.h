@@ -8,8 +8,10 @@
 // value writes, merges coalesce, booleans read as -1/0, dates and currency keep their kind).
 // Within one run the backend batches: values of an enumerated block are read in one call,
 // writes into it are sent in runs, merges are collected and applied together. Every
-// deferred effect is applied, and every lock and undo group released, in endRun; each run
-// that changes a document is one entry in that document's undo list.
+// deferred effect is applied and the run's undo groups closed in flush, whose failure is
+// the failure of that deferred work; endRun only releases locks and undo groups left open
+// and drops what was never flushed. Each run that changes a document and flushes once is
+// one entry in that document's undo list.
 //
 // No UNO type appears here; the UNO side lives in CalcHost.cpp.
 #pragma once
@@ -42,7 +44,9 @@ public:
     long bulkPastes() const noexcept;
 
     void beginRun() override;
+    void flush() override;
     void endRun(RunEnd how) noexcept override;
+    void release(RangeHandle range) noexcept override;
     std::optional<AppHandle> attach(std::string_view className) override;
 
     WorkbookHandle Activeworkbook(AppHandle app) override;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <tuple>
@@ -72,36 +74,50 @@ public:
         if (size_ >= std::numeric_limits<std::uint32_t>::max() - base_ - 1)
             raise(Cause::Other, "too many objects in one run");
         if (size_ % kBlock == 0) {
-            auto block = std::make_unique<std::vector<T>>();
+            auto block = std::make_unique<std::vector<std::optional<T>>>();
             block->reserve(kBlock);
             blocks_.push_back(std::move(block));
         }
         blocks_.back()->push_back(std::move(item));
         ++size_;
+        ++live_;
         return base_ + static_cast<std::uint32_t>(size_);
     }
     T* find(std::uint32_t id) {
         if (id <= base_ || id - base_ > size_) return nullptr;
         const std::size_t i = id - base_ - 1;
-        return &(*blocks_[i / kBlock])[i % kBlock];
+        auto& slot = (*blocks_[i / kBlock])[i % kBlock];
+        return slot ? &*slot : nullptr;
     }
     const T* find(std::uint32_t id) const {
         if (id <= base_ || id - base_ > size_) return nullptr;
         const std::size_t i = id - base_ - 1;
-        return &(*blocks_[i / kBlock])[i % kBlock];
+        const auto& slot = (*blocks_[i / kBlock])[i % kBlock];
+        return slot ? &*slot : nullptr;
+    }
+    // Releases one object; its id is never handed out again.
+    void release(std::uint32_t id) noexcept {
+        if (id <= base_ || id - base_ > size_) return;
+        const std::size_t i = id - base_ - 1;
+        auto& slot = (*blocks_[i / kBlock])[i % kBlock];
+        if (slot) --live_;
+        slot.reset();
     }
     void release() noexcept {
         base_ += static_cast<std::uint32_t>(size_);
         size_ = 0;
+        live_ = 0;
         blocks_.clear();
     }
-    std::size_t size() const noexcept { return size_; }
+    // The objects handed out and not released.
+    std::size_t size() const noexcept { return live_; }
 
 private:
     static constexpr std::size_t kBlock = 4096;
     std::uint32_t base_ = 0;
-    std::size_t size_ = 0;
-    std::vector<std::unique_ptr<std::vector<T>>> blocks_;
+    std::size_t size_ = 0;  // ids handed out since the last release()
+    std::size_t live_ = 0;
+    std::vector<std::unique_ptr<std::vector<std::optional<T>>>> blocks_;
 };
 
 struct Sheet {
@@ -826,6 +842,10 @@ void MemoryHost::beginRun() {}
 
 void MemoryHost::endRun(RunEnd) noexcept {
     s_->releaseAll();
+}
+
+void MemoryHost::release(RangeHandle range) noexcept {
+    s_->ranges.release(range.id);
 }
 
 std::optional<AppHandle> MemoryHost::attach(std::string_view className) {

@@ -51,7 +51,9 @@
 // (protection refusals), Gone (the application went away), Busy, Other.
 //
 // Handles are ids into tables of the current run; endRun releases every object, after
-// which their handles fail with NotFound. A sheet handle is bound to the sheet object (not
+// which their handles fail with NotFound, and so does a range handle given to release.
+// Nothing is deferred, so flush has nothing to do; release is not a call of the object
+// model and is neither counted nor logged. A sheet handle is bound to the sheet object (not
 // its name); once the sheet is deleted, it and every range on it fail with NotFound.
 //
 // Call log: every SpreadsheetHost call except beginRun/endRun is counted (from 1 since
@@ -120,6 +122,7 @@ public:
     // ===== SpreadsheetHost =====
     void beginRun() override;
     void endRun(RunEnd how) noexcept override;
+    void release(RangeHandle range) noexcept override;
     std::optional<AppHandle> attach(std::string_view className) override;
     WorkbookHandle Activeworkbook(AppHandle app) override;
     SheetEnumHandle worksheets(AppHandle app) override;
