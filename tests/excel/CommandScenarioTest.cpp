@@ -311,6 +311,16 @@ INSTANTIATE_TEST_SUITE_P(
                      m.mergeCells("Sheet1", "B5:B6");
                      m.setDisplayAlerts(false);
                  }},
+        // Each carried text is one Excel would read as something else if typed.
+        Scenario{"UnmergeFillKeepsTextsThatLookLikeValues", "Command4_Click", "B2:B11",
+                 [](MemoryHost& m) {
+                     book(m);
+                     m.setCells("Sheet1", "B2:B11",
+                                {txt("001"), CellValue(), txt("1-2"), CellValue(), txt("TRUE"),
+                                 CellValue(), txt("=1+1"), CellValue(), txt("'x"), CellValue()});
+                     for (const char* area : {"B2:B3", "B4:B5", "B6:B7", "B8:B9", "B10:B11"})
+                         m.mergeCells("Sheet1", area);
+                 }},
         Scenario{"UnmergeFillBlock", "Command4_Click", "A1:C3",
                  [](MemoryHost& m) {
                      book(m);
@@ -361,7 +371,7 @@ TEST_F(CallLog, SmartMergeUsesTheObjectModelsNamesAndNamedArguments) {
     for (const char* line : {
              "Application.ActiveWorkbook",
              "Workbook.ActiveSheet",
-             "Sheets.Add After:=<Worksheet>",
+             "Sheets.Add After:=<Worksheet>, Count:=1 (VT_I4)",
              "Worksheet.Name = '合并临时单元格'",
              "Range.Copy",
              "Range.PasteSpecial Paste:=-4122 (VT_I2), Operation:=-4142 (VT_I2), "

@@ -132,7 +132,8 @@ TEST_F(WithFakeExcel, SheetsByNamePositionCountAndAdd) {
     EXPECT_EQ(names, (std::vector<std::string>{"Sheet1", "Sheet2", "数据"}));
 
     const auto log = fakeLog();
-    EXPECT_NE(std::find(log.begin(), log.end(), "Sheets.Add After:=<Worksheet>"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Sheets.Add After:=<Worksheet>, Count:=1 (VT_I4)"),
+              log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "Worksheet.Name = '合并临时单元格'"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "Sheets.Item('sheet2')"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "Sheets.Item(3 (VT_I4))"), log.end());
@@ -169,12 +170,18 @@ TEST_F(WithFakeExcel, ValuesOfEveryKindRoundTrip) {
     HostLink link(host);
     link.attach();
     const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
+    // Every kind, and texts that Excel would read as another kind if they were typed.
     const CellValue values[] = {
         CellValue::integer(-42),        CellValue::floating(0.1),
         CellValue::currency(123456),    CellValue::date(45000.75),
         CellValue::boolean(true),       CellValue::boolean(false),
         CellValue::text("合并 & 撤销"), CellValue::text(""),
         CellValue::error(2042),         CellValue(),
+        CellValue::text("001"),         CellValue::text(" 12.5 "),
+        CellValue::text("1-2"),         CellValue::text("2024-01-02"),
+        CellValue::text("1/2"),         CellValue::text("TRUE"),
+        CellValue::text("false"),       CellValue::text("=1+1"),
+        CellValue::text("'x"),          CellValue::text("#N/A"),
     };
     for (long i = 0; i < static_cast<long>(std::size(values)); ++i) {
         const RangeHandle cell = host.Cells(sheet, i + 1, 1);
@@ -266,6 +273,29 @@ TEST_F(WithFakeExcel, EveryObjectIsReleasedAtTheEndOfTheRun) {
     next.attach();
     EXPECT_EQ(causeOf([&] { host.Name(SheetHandle{3}); }), Cause::NotFound);
     EXPECT_EQ(causeOf([&] { host.Name(SheetHandle{}); }), Cause::NotFound);
+}
+
+TEST_F(WithFakeExcel, AReleasedRangeIsDroppedAtOnceAndFailsCleanlyAfterwards) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet1");
+    const CellEnumHandle e = host.enumerateCells(host.Range(sheet, "A1:A4"));
+    const std::size_t held = host.heldObjects();
+    RangeHandle last;
+    while (const auto cell = host.nextCell(e)) {
+        host.address(*cell);
+        host.release(*cell);
+        EXPECT_EQ(host.heldObjects(), held) << "a walk holds one cell at a time";
+        last = *cell;
+    }
+    ASSERT_TRUE(last);
+    EXPECT_EQ(causeOf([&] { host.Value(last); }), Cause::NotFound);
+    host.release(last);
+    host.release(RangeHandle{sheet.id});  // the id of a sheet: not a range to release
+    EXPECT_EQ(host.heldObjects(), held);
+    EXPECT_EQ(host.Name(sheet), "Sheet1");
 }
 
 TEST_F(WithFakeExcel, NoWorkbookOpenFailsTheReadsButNotTheAttach) {

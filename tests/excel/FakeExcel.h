@@ -13,6 +13,8 @@
 // Worksheet: Name, Delete, Select, Range, Cells. Cells: Item. Range: Address, Rows,
 // Columns, Offset, Copy, PasteSpecial, Merge, UnMerge, Value, _NewEnum. Rows/Columns:
 // Count. Arguments Excel has that the commands never pass are refused with BadArgument.
+// A string put into Range.Value is read as Excel reads a typed entry ("001" is a number,
+// a leading apostrophe makes a text; the model is described in FakeExcel.cpp).
 //
 // The model is served on the thread that creates the fake, which must be a
 // single-threaded apartment that pumps messages while clients call.

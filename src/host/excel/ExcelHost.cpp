@@ -60,6 +60,24 @@ struct Object {
     bool exhausted = false;      // the enumerator has given its last item
 };
 
+// The VARIANT that makes a cell hold `value` when put into Range.Value.
+//
+// Excel reads a string put into Value as if it were typed into the cell: "001" becomes the
+// number 1, "1-2" a date, "TRUE" a boolean, "=A1" a formula, "#N/A" an error. A text
+// therefore travels behind an apostrophe, the prefix Excel itself keeps for a text entered
+// as text: the cell holds exactly the characters after it, Value reads them back without
+// it, and the apostrophe stays only as the cell's PrefixCharacter. Every non-empty text
+// gets it, not just the ones that look like something else, because what Excel parses
+// depends on the user's locale (localized TRUE/FALSE such as WAHR or VRAI, date
+// separators, month names, digits of other scripts), so no test on the characters alone
+// is safe. The empty text is sent as it is and clears the cell; numbers, dates, booleans,
+// currency and errors travel as their own VARIANT types and keep their kind.
+Variant valueToPut(const CellValue& value) {
+    if (value.isText() && !value.text().empty())
+        return Variant::text(L"'" + com::widen(value.text()));
+    return com::toVariant(value);
+}
+
 }  // namespace
 
 struct ExcelHost::Impl {
@@ -68,34 +86,43 @@ struct ExcelHost::Impl {
     com::Apartment apartment;
     Options options;
     com::RetryPolicy retry;
-    std::vector<Object> objects;  // handle id = base + index + 1
-    std::uint32_t base = 0;
+    // The objects of the run still held, by handle id. Ids are never reused, so a handle
+    // that was released (at the end of its run or on its own) finds nothing.
+    std::unordered_map<std::uint32_t, Object> objects;
+    std::uint32_t base = 0;  // ids up to this one belong to runs that have ended
+    std::uint32_t last = 0;  // the last id handed out
     // Worksheet.Cells of each sheet handle of the run: always the same object for a sheet,
     // so it is fetched once, which saves a round trip on every Cells(row, column).
     std::unordered_map<std::uint32_t, Ref<IDispatch>> cellsOfSheet;
 
     template <class Tag>
+    Handle<Tag> hold(Object o) {
+        objects.emplace(++last, std::move(o));
+        return Handle<Tag>{last};
+    }
+
+    template <class Tag>
     Handle<Tag> add(Ref<IDispatch> d) {
-        objects.push_back(Object{kindOf<Tag>(), std::move(d), {}, {}, false});
-        return Handle<Tag>{base + static_cast<std::uint32_t>(objects.size())};
+        return hold<Tag>(Object{kindOf<Tag>(), std::move(d), {}, {}, false});
     }
 
     template <class Tag>
     Handle<Tag> addEnum(Ref<IEnumVARIANT> e) {
-        objects.push_back(Object{kindOf<Tag>(), {}, std::move(e), {}, false});
-        return Handle<Tag>{base + static_cast<std::uint32_t>(objects.size())};
+        return hold<Tag>(Object{kindOf<Tag>(), {}, std::move(e), {}, false});
     }
 
     template <class Tag>
     Object& find(Handle<Tag> h, const char* what) {
         if (!h)
             throw HostError(HostError::Cause::NotFound, std::string(what) + ": object is not set");
-        if (h.id <= base || h.id - base > objects.size())
-            throw HostError(HostError::Cause::NotFound,
-                            std::string(what) + ": object was released at the end of its run");
-        Object& o = objects[h.id - base - 1];
-        if (o.kind != kindOf<Tag>()) throw std::logic_error("handle of another kind");
-        return o;
+        const auto found = objects.find(h.id);
+        if (found == objects.end())
+            throw HostError(
+                HostError::Cause::NotFound,
+                std::string(what) + (h.id <= base ? ": object was released at the end of its run"
+                                                  : ": object was released"));
+        if (found->second.kind != kindOf<Tag>()) throw std::logic_error("handle of another kind");
+        return found->second;
     }
 
     template <class Tag>
@@ -162,9 +189,17 @@ void ExcelHost::beginRun() {}
 void ExcelHost::endRun(RunEnd) noexcept {
     // Releasing a reference to a process that has gone returns at once with an error,
     // which there is nothing to do about.
-    impl_->base += static_cast<std::uint32_t>(impl_->objects.size());
+    impl_->base = impl_->last;
     impl_->cellsOfSheet.clear();
     impl_->objects.clear();
+}
+
+void ExcelHost::release(RangeHandle range) noexcept {
+    // Dropping the entry releases the reference to Excel's Range at once. A handle of
+    // another kind that shares the id is not the caller's to release.
+    const auto found = impl_->objects.find(range.id);
+    if (found != impl_->objects.end() && found->second.kind == Kind::Range)
+        impl_->objects.erase(found);
 }
 
 std::optional<AppHandle> ExcelHost::attach(std::string_view className) {
@@ -227,7 +262,10 @@ long ExcelHost::SheetsCount(AppHandle app) {
 SheetHandle ExcelHost::SheetsAdd(AppHandle app, After after) {
     IDispatch* afterSheet = impl_->dispatchOf(after.sheet, "Sheets.Add After");
     const Ref<IDispatch> sheets = impl_->object(impl_->dispatchOf(app, "Sheets"), L"Sheets");
-    const NamedArg named[] = {{L"After", Variant::dispatch(afterSheet)}};
+    // Count defaults to the number of selected sheets: with grouped tabs Excel would add
+    // several sheets unless it is told one.
+    const NamedArg named[] = {{L"After", Variant::dispatch(afterSheet)},
+                              {L"Count", Variant::i4(1)}};
     return impl_->add<SheetTag>(
         com::toDispatch(impl_->call(sheets.get(), L"Add", kMethod, {}, named), "Sheets.Add"));
 }
@@ -359,7 +397,7 @@ RangeValue ExcelHost::Value(RangeHandle range) {
 }
 
 void ExcelHost::setValue(RangeHandle range, const CellValue& value) {
-    impl_->call(impl_->dispatchOf(range, "Value"), L"Value", kPut, {com::toVariant(value)});
+    impl_->call(impl_->dispatchOf(range, "Value"), L"Value", kPut, {valueToPut(value)});
 }
 
 CellEnumHandle ExcelHost::enumerateCells(RangeHandle range) {

@@ -38,6 +38,9 @@ public:
 
     void beginRun() override;
     void endRun(RunEnd how) noexcept override;
+    // Releases Excel's Range behind the handle at once; the handle then fails with
+    // NotFound. An unset, unknown or already released handle is ignored.
+    void release(RangeHandle range) noexcept override;
     // Looks the class name up in the registry and the running instance up in the Running
     // Object Table; an unregistered name or no running instance gives nothing.
     std::optional<AppHandle> attach(std::string_view className) override;
@@ -76,11 +79,14 @@ public:
     void Merge(RangeHandle range) override;
     void UnMerge(RangeHandle range) override;
     RangeValue Value(RangeHandle range) override;
+    // A non-empty text goes behind Excel's apostrophe prefix, so the cell holds exactly
+    // that text whatever it looks like ("001", "1-2", "TRUE", "=A1"); the empty text clears
+    // the cell; other kinds keep their VARIANT type.
     void setValue(RangeHandle range, const CellValue& value) override;
     CellEnumHandle enumerateCells(RangeHandle range) override;
     std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
 
-    // How many objects the current run holds (for tests of the release at endRun).
+    // How many objects the current run holds (for tests of release and of endRun).
     std::size_t heldObjects() const noexcept;
 
 private:
