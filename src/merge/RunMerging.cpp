@@ -17,8 +17,7 @@ long count(const CellValue& v) {
 
 // Whether every cell of the source range lies on the compared line of n cells.
 bool lineCoversRange(const RangeCorners& corners, bool vertical, long n) {
-    if (!corners.hostAddress || corners.hostAddress->find(',') != std::string::npos)
-        return false;
+    if (!corners.hostAddress || corners.hostAddress->find(',') != std::string::npos) return false;
     const long rows = count(corners.RowCount);
     const long columns = count(corners.ColumnCount);
     return vertical ? columns == 1 && rows == n : rows == 1 && columns == n;

@@ -10,24 +10,18 @@
 
 #include "CalcFixture.h"
 #include "host/Failure.h"
+#include "host/ForwardingHost.h"
 #include "host/Texts.h"
 #include "host/calc/OfficeProcess.h"
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"
+#include "merge/UnmergeFill.h"
+#include "support/RecordingView.h"
 
 namespace gridmoor::calctest {
 namespace {
 
-class RecordingView : public CommandView {
-public:
-    explicit RecordingView(std::string text) : text_(std::move(text)) {}
-    std::string Text1() const override { return text_; }
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    std::vector<std::string> messages;
-
-private:
-    std::string text_;
-};
+using testing::RecordingView;
 
 TEST(CalcAttach, OrdinaryCalcIsAskedToListenAndAttached) {
     Soffice office(uniquePipe("ordinary"), false);
@@ -117,6 +111,51 @@ TEST(CalcFault, CalcQuittingDuringASmartMergeEndsTheCommandWithoutHangOrCrash) {
     again.attach();
     EXPECT_TRUE(again.empty());
 }
+
+// Calc quits right after the command's last call, as its work is being made final: the
+// message says the command did not finish, never that it did.
+class KillAtFlush : public ForwardingHost {
+public:
+    KillAtFlush(SpreadsheetHost& inner, Soffice& office) : ForwardingHost(inner), office_(office) {}
+
+protected:
+    void before(const char* op) override {
+        if (std::string_view(op) == "flush") office_.kill();
+    }
+
+private:
+    Soffice& office_;
+};
+
+struct QuitCase {
+    const char* name;
+    void (*click)(SpreadsheetHost&, CommandView&);
+    std::string_view failurePrefix;
+};
+
+class CalcQuitAtFlushTest : public ::testing::TestWithParam<QuitCase> {};
+
+TEST_P(CalcQuitAtFlushTest, GivesAFailureMessage) {
+    const QuitCase& c = GetParam();
+    Soffice office(uniquePipe(c.name), true);
+    ASSERT_TRUE(office.waitReady(90));
+    calc::CalcProbe probe(office.pipeName());
+    probe.newWorkbook();
+    probe.enterColumn("Sheet1", "B1", {"a", "a", "", "b", "b", ""});
+    probe.merge("Sheet1", "B4:B5");
+    CalcHost calc({office.pipeName(), true});
+    KillAtFlush host(calc, office);
+    RecordingView view("B1:B6");
+    c.click(host, view);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind(c.failurePrefix, 0), 0u) << view.messages[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CalcQuitAtFlushTest,
+    ::testing::Values(QuitCase{"smartMerge", &Command3_Click, texts::kMergeUnconfirmed},
+                      QuitCase{"unmerge", &Command4_Click, texts::kUnmergeStopped}),
+    [](const ::testing::TestParamInfo<QuitCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace gridmoor::calctest

@@ -34,9 +34,11 @@ protected:
         office_ = &sharedOffice();
         probe_ = std::make_unique<calc::CalcProbe>(office_->pipeName());
         probe_->newWorkbook("Sheet1");
-        host_ = std::make_unique<CalcHost>(CalcHost::Options{office_->pipeName(), batch()});
+        host_ = std::make_unique<CalcHost>(
+            CalcHost::Options{office_->pipeName(), batch(), failBulkReadBack()});
     }
     virtual bool batch() const { return true; }
+    virtual bool failBulkReadBack() const { return false; }
 
     calc::CalcProbe& probe() { return *probe_; }
     CalcHost& host() { return *host_; }

@@ -20,7 +20,8 @@ using Cause = HostError::Cause;
 // NumberFormat type codes of Calc (com.sun.star.util.NumberFormat).
 constexpr short kDate = 2, kCurrency = 8, kLogical = 1024;
 
-// Runs `body` as one handler run: attach, then body(app, sheet of the active sheet).
+// Runs `body` as one handler run: attach, then body(app, sheet of the active sheet), then
+// the commit a handler makes before its message.
 template <class Body>
 void inRun(CalcHost& host, Body body) {
     HostLink link(host);
@@ -28,6 +29,7 @@ void inRun(CalcHost& host, Body body) {
     ASSERT_FALSE(link.empty());
     const SheetHandle sheet = host.ActiveSheet(host.Activeworkbook(link.app()));
     body(link.app(), sheet);
+    link.commit();
 }
 
 Cause causeOf(const std::function<void()>& f) {

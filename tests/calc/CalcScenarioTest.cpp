@@ -21,6 +21,7 @@
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
+#include "support/RecordingView.h"
 
 namespace gridmoor::calctest {
 namespace {
@@ -28,16 +29,7 @@ namespace {
 using Strings = std::vector<std::string>;
 using Cells = std::map<std::string, std::string>;  // A1 -> content as typed ("=1/0", "'1")
 
-class RecordingView : public CommandView {
-public:
-    explicit RecordingView(std::string text) : text_(std::move(text)) {}
-    std::string Text1() const override { return text_; }
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    Strings messages;
-
-private:
-    std::string text_;
-};
+using testing::RecordingView;
 
 enum class Command { SmartMerge, UnmergeFill };
 
@@ -118,6 +110,8 @@ public:
     virtual std::string activeSheet() = 0;
     // Typed contents (formulas) of the region; empty where the backend has none.
     virtual Cells contents() = 0;
+    // Entries in the workbook's undo list; 0 where the backend keeps none.
+    virtual long undoEntries() = 0;
 };
 
 class MemoryStage : public Stage {
@@ -146,6 +140,7 @@ public:
     Strings sheetNames() override { return memory_.sheetNames(); }
     std::string activeSheet() override { return memory_.activeSheetName(); }
     Cells contents() override { return {}; }
+    long undoEntries() override { return 0; }
 
 private:
     MemoryHost memory_;
@@ -181,6 +176,7 @@ public:
         }
         return out;
     }
+    long undoEntries() override { return probe_.undoCount(); }
 
 private:
     Soffice& office_;
@@ -221,7 +217,19 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
     if (s.protectStructure) stage->protectStructure(true);
     if (s.manualCalculation) stage->setManualCalculation();
 
+    // What the workbook shows while the message is on screen, when the user can already
+    // type, insert rows or save: it must be the command's final result, undo entry included.
+    struct Seen {
+        Strings merged, sheets;
+        Cells contents;
+        long undoEntries;
+    };
+    std::vector<Seen> seen;
     RecordingView view(s.typed);
+    view.onMessage = [&] {
+        seen.push_back(Seen{stage->mergedAreas(), stage->sheetNames(), stage->contents(),
+                            stage->undoEntries()});
+    };
     if (s.command == Command::SmartMerge) {
         Command3_Click(stage->host(), view);
     } else {
@@ -246,8 +254,13 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
     EXPECT_EQ(stage->activeSheet(), "Sheet1");
     EXPECT_TRUE(stage->screenUpdating());
     EXPECT_EQ(stage->automaticCalculation(), !s.manualCalculation);
-    EXPECT_EQ(valuesOf(stage->host()), expectedValues);
     EXPECT_EQ(stage->contents(), expectedContents);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].merged, stage->mergedAreas());
+    EXPECT_EQ(seen[0].sheets, stage->sheetNames());
+    EXPECT_EQ(seen[0].contents, expectedContents);
+    EXPECT_EQ(seen[0].undoEntries, stage->undoEntries());
+    EXPECT_EQ(valuesOf(stage->host()), expectedValues);
 }
 
 const std::string kDone(texts::kMergeDone);

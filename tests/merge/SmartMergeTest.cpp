@@ -91,6 +91,12 @@ TEST_P(SmartMergeLineTest, MergesRunsKeepsEveryValueAndCleansUp) {
     for (std::size_t k = 0; k < after.size(); ++k)
         EXPECT_TRUE(identical(after[k], c.values[k])) << "cell " << k << ": " << describe(after[k]);
     wb.expectCleanEnd();
+    // A range the command will not merge costs nothing in proportion to its size: it is
+    // refused before any sheet is added or any block copied or read.
+    if (c.message.rfind(texts::kMergeNothing, 0) == 0) {
+        for (const char* op : {"Sheets.Add", "Copy", "Value"})
+            EXPECT_TRUE(wb.host.argsOf(op).empty()) << op << " was called";
+    }
 }
 
 const CellValue kBlank{};
@@ -193,6 +199,13 @@ INSTANTIATE_TEST_SUITE_P(
                  msg(texts::kMergeNothing, texts::kReasonNotLine)},
         LineCase{"WholeColumn",
                  "B:B",
+                 "B1:B2",
+                 {num(1), num(1)},
+                 {},
+                 {},
+                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
+        LineCase{"ManyWholeColumns",
+                 "A:Z",
                  "B1:B2",
                  {num(1), num(1)},
                  {},

@@ -219,5 +219,21 @@ TEST(UnmergeFillTest, WritesOnlyIntoBlankCellsOneWriteEach) {
     EXPECT_EQ(host.argsOf("Value="), (std::vector<std::vector<std::string>>{{"Sheet1!$B$4", "5"}}));
 }
 
+// A walk over a long column holds the objects of one cell at a time, not one per cell visited.
+TEST(UnmergeFillTest, HoldsAFewObjectsWhateverTheLengthOfTheRange) {
+    MemoryHost host;
+    host.addWorkbook("Book1.xlsx");
+    std::vector<CellValue> column;
+    for (long i = 0; i < 5000; ++i) column.push_back(i % 2 == 0 ? num(i) : kBlank);
+    host.setCells("Sheet1", "B1:B5000", column);
+    RecordingView view("B1:B5000");
+    std::size_t heldAtMessage = 0;
+    view.onMessage = [&] { heldAtMessage = host.liveHandles(); };
+    Command4_Click(host, view);
+    EXPECT_EQ(view.messages, std::vector<std::string>{msg(texts::kUnmergeDone)});
+    EXPECT_LT(heldAtMessage, 10u);
+    EXPECT_TRUE(identical(host.cell("Sheet1", "B5000"), num(4998)));
+}
+
 }  // namespace
 }  // namespace gridmoor

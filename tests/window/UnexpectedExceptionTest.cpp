@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/Failure.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/SmartMerge.h"
@@ -112,6 +113,10 @@ TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
     EXPECT_EQ(host.runsEnded(), 1);
     EXPECT_EQ(host.lastRunEnd(), RunEnd::Failed);
     EXPECT_EQ(memory.liveHandles(), 0U);
+    // Whatever escaped and wherever: no scratch sheet left, alerts and screen updating on.
+    EXPECT_EQ(memory.sheetNames(), (std::vector<std::string>{"Sheet1", "Sheet2"}));
+    EXPECT_TRUE(memory.displayAlerts());
+    EXPECT_TRUE(memory.screenUpdating());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -126,14 +131,56 @@ INSTANTIATE_TEST_SUITE_P(
         ThrowCase{"SmartMergeSheetName", Handler::SmartMerge, "Name", Thrown::BadAlloc},
         ThrowCase{"SmartMergeAddScratch", Handler::SmartMerge, "SheetsAdd", Thrown::RuntimeError},
         ThrowCase{"SmartMergeMerge", Handler::SmartMerge, "Merge", Thrown::BadAlloc},
+        ThrowCase{"SmartMergeReadValues", Handler::SmartMerge, "Value", Thrown::BadAlloc},
         ThrowCase{"SmartMergePaste", Handler::SmartMerge, "PasteSpecial", Thrown::RuntimeError},
+        ThrowCase{"SmartMergeCommit", Handler::SmartMerge, "flush", Thrown::BadAlloc},
         ThrowCase{"SmartMergeDeleteScratch", Handler::SmartMerge, "Delete", Thrown::NotAnException},
         ThrowCase{"UnmergeAttach", Handler::Unmerge, "attach", Thrown::BadAlloc},
         ThrowCase{"UnmergeUnMerge", Handler::Unmerge, "UnMerge", Thrown::RuntimeError},
         ThrowCase{"UnmergeNextCell", Handler::Unmerge, "nextCell", Thrown::BadAlloc},
         ThrowCase{"UnmergeFillBlank", Handler::Unmerge, "setValue", Thrown::NotAnException},
-        ThrowCase{"UnmergeSettings", Handler::Unmerge, "ScreenUpdating", Thrown::RuntimeError}),
+        ThrowCase{"UnmergeSettings", Handler::Unmerge, "ScreenUpdating", Thrown::RuntimeError},
+        ThrowCase{"UnmergeCommit", Handler::Unmerge, "flush", Thrown::NotAnException}),
     [](const ::testing::TestParamInfo<ThrowCase>& p) { return std::string(p.param.name); });
+
+// The application fails to make the command's work final (it went away after the last
+// call): the message says so and never reports the command as done.
+struct CommitCase {
+    const char* name;
+    Handler handler;
+    std::string message;
+};
+
+void PrintTo(const CommitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CommitFailureTest : public ::testing::TestWithParam<CommitCase> {};
+
+TEST_P(CommitFailureTest, IsReportedAsAFailure) {
+    const CommitCase& c = GetParam();
+    MemoryHost memory;
+    memory.addWorkbook("Book1.xlsx", {"Sheet1"});
+    memory.setCells("Sheet1", "B2:B4", {CellValue::text("a"), CellValue::text("a"), CellValue()});
+    ThrowingHost host(memory);
+    host.throwAt("flush", [] { throw HostError(HostError::Cause::Gone, "the application quit"); });
+    RecordingForm form;
+    form.text1 = "B2:B4";
+    click(c.handler, host, form);
+    ASSERT_TRUE(host.thrown());
+    EXPECT_EQ(form.messages, std::vector<std::string>{c.message});
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CommitFailureTest,
+                         ::testing::Values(CommitCase{"SmartMerge", Handler::SmartMerge,
+                                                      std::string(texts::kMergeUnconfirmed) +
+                                                          std::string(texts::kReasonGone)},
+                                           CommitCase{"Unmerge", Handler::Unmerge,
+                                                      std::string(texts::kUnmergeStopped) +
+                                                          std::string(texts::kReasonGone)}),
+                         [](const ::testing::TestParamInfo<CommitCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace gridmoor

@@ -6,9 +6,12 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <com/sun/star/beans/Property.hpp>
+#include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -210,15 +213,31 @@ public:
     bool enabled = true;
 };
 
-// Formatting properties that a format paste carries; never content (FormulaLocal is
-// writable on a cell and would overwrite values). CellStyle goes first, on its own.
-const char* const kFormatProperties[] = {
-    "BottomBorder",  "CellBackColor", "CellProtection", "CharColor",
-    "CharFontName",  "CharHeight",    "CharPosture",    "CharStrikeout",
-    "CharUnderline", "CharWeight",    "HoriJustify",    "IsCellBackgroundTransparent",
-    "IsTextWrapped", "LeftBorder",    "NumberFormat",   "ParaIndent",
-    "RightBorder",   "RotateAngle",   "ShrinkToFit",    "TopBorder",
-    "VertJustify",
+// Cell properties a format paste never carries, though Calc lets them be set. Read-only
+// properties and objects are never carried either.
+const char* const kNotCarried[] = {
+    // Content, never formatting: writing it would overwrite values.
+    "FormulaLocal",
+    // The outline of a range as a whole: it would draw a group's outline around each of
+    // its rectangles.
+    "TableBorder",
+    "TableBorder2",
+    // Set first and on its own: setting a style resets what is set by hand.
+    "CellStyle",
+    // Calc's name for the group of equally formatted cells a cell is in, not a format.
+    "FormatID",
+    // The horizontal alignment seen as a paragraph's: it has no "standard" and would turn
+    // it into "left"; HoriJustify carries it.
+    "ParaAdjust",
+    "ParaLastLineAdjust",
+    // Descriptions of conditional formats and validation: a paste that would have to bring
+    // those is not taken where they exist.
+    "ConditionalFormat",
+    "ConditionalFormatLocal",
+    "ConditionalFormatXML",
+    "Validation",
+    "ValidationLocal",
+    "ValidationXML",
 };
 
 }  // namespace
@@ -834,11 +853,15 @@ struct CalcHost::Impl {
         }
     }
 
-    // Whether the range holds nothing that a copy within Calc could change or duplicate:
-    // no formula (references move), note, validation or conditional format.
+    // Whether the range holds nothing that a copy within Calc could change or duplicate,
+    // and nothing of a cell's content beyond its plain value: no formula (references move),
+    // note, text with formatting or fields of its own (rich text, hyperlinks), validation or
+    // conditional format.
     static bool onlyPlainCells(const Reference<table::XCellRange>& range) {
         Reference<sheet::XCellRangesQuery> query(range, UNO_QUERY_THROW);
-        if (query->queryContentCells(sheet::CellFlags::FORMULA | sheet::CellFlags::ANNOTATION)
+        if (query
+                ->queryContentCells(sheet::CellFlags::FORMULA | sheet::CellFlags::ANNOTATION |
+                                    sheet::CellFlags::EDITATTR | sheet::CellFlags::FORMATTED)
                 ->getRangeAddresses()
                 .hasElements()) {
             return false;
@@ -891,12 +914,14 @@ struct CalcHost::Impl {
 
     // Bulk route for many merges onto `target`: Calc builds the whole merge pattern in one
     // load of a generated flat ODS (hidden), the pattern is imported as a sheet and copied onto
-    // the target in one call, together with the target's own values. Only taken when nothing
-    // but plain values can be lost that way: no formula, note, validation or conditional format
-    // in the target, and texts that the file format carries exactly. The result is read back;
-    // on any difference the values are written back and false returned, so the caller takes
-    // the one-area-at-a-time route. Returns false without touching anything when a
-    // precondition fails.
+    // the target in one call, together with the target's own values. The copy also lays the
+    // pattern's plain formatting over the target: the format paste that always follows gives
+    // every cell its own back, all of it (pasteFormats). Only taken when nothing but plain
+    // values and formatting can be lost that way: no formula, note, rich text, hyperlink,
+    // validation or conditional format in the target, and texts that the file format carries
+    // exactly. The result is read back; on any difference the values are written back and
+    // false returned, so the caller takes the one-area-at-a-time route. Returns false without
+    // touching anything when a precondition fails.
     bool bulkMerges(Sheet& dst, const Area& target, std::vector<Area> wanted) {
         if (!options.batch || wanted.size() < 64) return false;
         Reference<table::XCellRange> range = cellRange(dst, target);
@@ -1113,7 +1138,7 @@ struct CalcHost::Impl {
             };
             std::sort(now.begin(), now.end(), order);
             std::sort(wanted.begin(), wanted.end(), order);
-            same = now == wanted;
+            same = now == wanted && !options.failBulkReadBack;
         }
         if (!same) {
             // Put every value back as it was; the caller then merges area by area.
@@ -1162,18 +1187,31 @@ struct CalcHost::Impl {
     // Each group of equally formatted cells of an area, with its formatting.
     struct FormatGroup {
         uno::Any style;
-        uno::Sequence<uno::Any> values;  // kFormatProperties, in order
+        uno::Sequence<uno::Any> values;  // formatNames, in order
         uno::Sequence<table::CellRangeAddress> rects;
     };
 
+    // Every formatting property of a cell that a format paste carries: all that Calc reports
+    // as writable plain data (font, Asian and complex-script font, borders, alignment,
+    // protection, number format, ...), less kNotCarried. Learnt once from the first group
+    // of cells asked, as every group offers the same properties.
+    uno::Sequence<OUString> formatNames;
+
+    const uno::Sequence<OUString>& formatPropertyNames(const Reference<beans::XPropertySet>& g) {
+        if (formatNames.hasElements()) return formatNames;
+        std::vector<OUString> names;
+        for (const beans::Property& p : g->getPropertySetInfo()->getProperties()) {
+            if (p.Attributes & beans::PropertyAttribute::READONLY) continue;
+            if (p.Type.getTypeClass() == uno::TypeClass_INTERFACE) continue;
+            const bool excluded = std::any_of(std::begin(kNotCarried), std::end(kNotCarried),
+                                              [&](const char* n) { return p.Name.equalsAscii(n); });
+            if (!excluded) names.push_back(p.Name);
+        }
+        formatNames = uno::Sequence<OUString>(names.data(), static_cast<sal_Int32>(names.size()));
+        return formatNames;
+    }
+
     std::vector<FormatGroup> formatGroups(const Sheet& s, const Area& a) {
-        static const uno::Sequence<OUString> names = [] {
-            uno::Sequence<OUString> n(static_cast<sal_Int32>(std::size(kFormatProperties)));
-            for (std::size_t i = 0; i < std::size(kFormatProperties); ++i) {
-                n.getArray()[i] = OUString::createFromAscii(kFormatProperties[i]);
-            }
-            return n;
-        }();
         Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, a), UNO_QUERY_THROW);
         Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
         std::vector<FormatGroup> out;
@@ -1181,18 +1219,69 @@ struct CalcHost::Impl {
             Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
             Reference<beans::XPropertySet> gp(g, UNO_QUERY_THROW);
             Reference<beans::XMultiPropertySet> gm(g, UNO_QUERY_THROW);
-            out.push_back({gp->getPropertyValue("CellStyle"), gm->getPropertyValues(names),
-                           g->getRangeAddresses()});
+            out.push_back({gp->getPropertyValue("CellStyle"),
+                           gm->getPropertyValues(formatPropertyNames(gp)), g->getRangeAddresses()});
         }
         return out;
     }
 
-    // Gives the cells of `target` the formatting of the same-sized area `from` of `src`, one group
-    // of equally formatted cells at a time. A group whose every cell already has its formatting in
-    // the target is left alone: setting formats on cells that hold many merged areas costs Calc
-    // time that grows faster than the number of cells.
+    // Gives the cells of `target` the formatting of the same-sized area `from` of `src`.
     void pasteFormats(const Sheet& src, const Area& from, const Sheet& dst, const Area& target) {
-        const std::vector<FormatGroup> groups = formatGroups(src, from);
+        applyFormats(formatGroups(src, from), from, dst, target);
+    }
+
+    // Gives the cells of `target` the formatting `groups` read from the same-sized area
+    // `from`, one group of equally formatted cells at a time, and checks that Calc took it.
+    // A group whose every cell already has its formatting in the target is left alone:
+    // setting formats on cells that hold many merged areas costs Calc time that grows faster
+    // than the number of cells.
+    void applyFormats(const std::vector<FormatGroup>& groups, const Area& from, const Sheet& dst,
+                      const Area& target) {
+        const std::vector<std::size_t> needed = formatsDiffering(groups, from, dst, target);
+        if (needed.empty()) return;
+        Reference<lang::XMultiServiceFactory> factory(dst.doc, UNO_QUERY_THROW);
+        const sal_Int16 dstSheet = sheetIndex(dst);
+        const long dr = target.firstRow - from.firstRow, dc = target.firstColumn - from.firstColumn;
+        for (const std::size_t g : needed) {
+            uno::Sequence<table::CellRangeAddress> moved = groups[g].rects;
+            for (sal_Int32 k = 0; k < moved.getLength(); ++k) {
+                auto& a = moved.getArray()[k];
+                a.Sheet = dstSheet;
+                a.StartRow += static_cast<sal_Int32>(dr);
+                a.EndRow += static_cast<sal_Int32>(dr);
+                a.StartColumn += static_cast<sal_Int32>(dc);
+                a.EndColumn += static_cast<sal_Int32>(dc);
+            }
+            Reference<sheet::XSheetCellRangeContainer> targetRanges(
+                factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
+            targetRanges->addRangeAddresses(moved, false);
+            Reference<beans::XPropertySet> tp(targetRanges, UNO_QUERY_THROW);
+            changing(dst.doc);
+            if (groups[g].style.hasValue()) tp->setPropertyValue("CellStyle", groups[g].style);
+            // Never send a void value: properties that have none are left as they are.
+            std::vector<OUString> setNames;
+            std::vector<uno::Any> setValues;
+            for (sal_Int32 k = 0; k < groups[g].values.getLength(); ++k) {
+                if (!groups[g].values[k].hasValue()) continue;
+                setNames.push_back(formatNames[k]);
+                setValues.push_back(groups[g].values[k]);
+            }
+            Reference<beans::XMultiPropertySet> tm(targetRanges, UNO_QUERY_THROW);
+            changing(dst.doc);
+            tm->setPropertyValues(
+                uno::Sequence<OUString>(setNames.data(), static_cast<sal_Int32>(setNames.size())),
+                uno::Sequence<uno::Any>(setValues.data(),
+                                        static_cast<sal_Int32>(setValues.size())));
+        }
+        if (!formatsDiffering(groups, from, dst, target).empty())
+            fail(Cause::Other, "format paste: Calc did not take every format");
+    }
+
+    // The groups (indices into `groups`, read from `from`) that some cell of `target` does
+    // not have the formatting of yet.
+    std::vector<std::size_t> formatsDiffering(const std::vector<FormatGroup>& groups,
+                                              const Area& from, const Sheet& dst,
+                                              const Area& target) {
         const std::vector<FormatGroup> now = formatGroups(dst, target);
         const long cols = target.columns();
         const long dr = target.firstRow - from.firstRow, dc = target.firstColumn - from.firstColumn;
@@ -1219,8 +1308,7 @@ struct CalcHost::Impl {
         };
         // -1 unknown, 0 differs, 1 same; by (source group, target group).
         std::vector<signed char> pairSame(groups.size() * now.size(), -1);
-        Reference<lang::XMultiServiceFactory> factory(dst.doc, UNO_QUERY_THROW);
-        const sal_Int16 dstSheet = sheetIndex(dst);
+        std::vector<std::size_t> out;
         for (std::size_t g = 0; g < groups.size(); ++g) {
             bool needed = false;
             for (const auto& rect : groups[g].rects) {
@@ -1240,37 +1328,9 @@ struct CalcHost::Impl {
                 }
                 if (needed) break;
             }
-            if (!needed) continue;
-            uno::Sequence<table::CellRangeAddress> moved = groups[g].rects;
-            for (sal_Int32 k = 0; k < moved.getLength(); ++k) {
-                auto& a = moved.getArray()[k];
-                a.Sheet = dstSheet;
-                a.StartRow += static_cast<sal_Int32>(dr);
-                a.EndRow += static_cast<sal_Int32>(dr);
-                a.StartColumn += static_cast<sal_Int32>(dc);
-                a.EndColumn += static_cast<sal_Int32>(dc);
-            }
-            Reference<sheet::XSheetCellRangeContainer> targetRanges(
-                factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
-            targetRanges->addRangeAddresses(moved, false);
-            Reference<beans::XPropertySet> tp(targetRanges, UNO_QUERY_THROW);
-            changing(dst.doc);
-            if (groups[g].style.hasValue()) tp->setPropertyValue("CellStyle", groups[g].style);
-            // Never send a void value: properties that have none are left as they are.
-            std::vector<OUString> setNames;
-            std::vector<uno::Any> setValues;
-            for (sal_Int32 k = 0; k < groups[g].values.getLength(); ++k) {
-                if (!groups[g].values[k].hasValue()) continue;
-                setNames.push_back(OUString::createFromAscii(kFormatProperties[k]));
-                setValues.push_back(groups[g].values[k]);
-            }
-            Reference<beans::XMultiPropertySet> tm(targetRanges, UNO_QUERY_THROW);
-            changing(dst.doc);
-            tm->setPropertyValues(
-                uno::Sequence<OUString>(setNames.data(), static_cast<sal_Int32>(setNames.size())),
-                uno::Sequence<uno::Any>(setValues.data(),
-                                        static_cast<sal_Int32>(setValues.size())));
+            if (needed) out.push_back(g);
         }
+        return out;
     }
 
     // ---------------------------------------------------------------- values

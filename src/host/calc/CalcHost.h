@@ -31,6 +31,9 @@ public:
         // false: every host call goes to Calc at once, nothing is batched or deferred (the
         // benchmark compares both modes).
         bool batch = true;
+        // For tests: the bulk route of a format paste finds its read-back differing, so it
+        // takes its fallback (every value and format put back, then one merge per area).
+        bool failBulkReadBack = false;
     };
 
     CalcHost();

@@ -1,8 +1,11 @@
 #include "host/calc/CalcProbe.h"
 
 #include <algorithm>
+#include <com/sun/star/beans/Property.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -14,9 +17,15 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/Locale.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XCalculatable.hpp>
+#include <com/sun/star/sheet/XCellAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XSheetAnnotation.hpp>
+#include <com/sun/star/sheet/XSheetAnnotationAnchor.hpp>
+#include <com/sun/star/sheet/XSheetAnnotations.hpp>
+#include <com/sun/star/sheet/XSheetAnnotationsSupplier.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
@@ -24,8 +33,14 @@
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
+#include <com/sun/star/table/BorderLine2.hpp>
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/text/XSimpleText.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XMergeable.hpp>
@@ -44,6 +59,8 @@ namespace beans = com::sun::star::beans;
 namespace container = com::sun::star::container;
 namespace document = com::sun::star::document;
 namespace frame = com::sun::star::frame;
+namespace lang = com::sun::star::lang;
+namespace text = com::sun::star::text;
 namespace sheet = com::sun::star::sheet;
 namespace table = com::sun::star::table;
 namespace util = com::sun::star::util;
@@ -185,6 +202,165 @@ bool CalcProbe::isBold(std::string_view s, std::string_view cell) {
     Reference<beans::XPropertySet>(impl_->range(s, cell), UNO_QUERY_THROW)
         ->getPropertyValue("CharWeight") >>= w;
     return w > 100.0f;
+}
+
+void CalcProbe::setNumberProperty(std::string_view s, std::string_view r, std::string_view name,
+                                  double value) {
+    Reference<beans::XPropertySet> props(impl_->range(s, r), UNO_QUERY_THROW);
+    const OUString n = toU(name);
+    switch (props->getPropertySetInfo()->getPropertyByName(n).Type.getTypeClass()) {
+        case uno::TypeClass_FLOAT:
+            props->setPropertyValue(n, uno::Any(static_cast<float>(value)));
+            break;
+        case uno::TypeClass_DOUBLE:
+            props->setPropertyValue(n, uno::Any(value));
+            break;
+        case uno::TypeClass_SHORT:
+            props->setPropertyValue(n, uno::Any(static_cast<sal_Int16>(value)));
+            break;
+        case uno::TypeClass_BOOLEAN:
+            props->setPropertyValue(n, uno::Any(value != 0));
+            break;
+        default:
+            props->setPropertyValue(n, uno::Any(static_cast<sal_Int32>(value)));
+    }
+}
+
+void CalcProbe::setBorders(std::string_view s, std::string_view r) {
+    table::BorderLine2 line;
+    line.OuterLineWidth = 26;
+    line.LineWidth = 26;
+    Reference<beans::XPropertySet> props(impl_->range(s, r), UNO_QUERY_THROW);
+    for (const char* side : {"TopBorder", "BottomBorder", "LeftBorder", "RightBorder"})
+        props->setPropertyValue(OUString::createFromAscii(side), uno::Any(line));
+}
+
+void CalcProbe::enterRichText(std::string_view s, std::string_view cell, std::string_view text,
+                              int boldChars) {
+    Reference<text::XText> t(impl_->range(s, cell)->getCellByPosition(0, 0), UNO_QUERY_THROW);
+    t->setString(toU(text));
+    Reference<text::XTextCursor> c = t->createTextCursor();
+    c->gotoStart(false);
+    c->goRight(static_cast<sal_Int16>(boldChars), true);
+    Reference<beans::XPropertySet>(c, UNO_QUERY_THROW)
+        ->setPropertyValue("CharWeight", uno::Any(150.0f));
+}
+
+void CalcProbe::enterHyperlink(std::string_view s, std::string_view cell, std::string_view text,
+                               std::string_view url) {
+    Reference<text::XText> t(impl_->range(s, cell)->getCellByPosition(0, 0), UNO_QUERY_THROW);
+    t->setString("");
+    Reference<lang::XMultiServiceFactory> factory(impl_->doc, UNO_QUERY_THROW);
+    Reference<beans::XPropertySet> field(factory->createInstance("com.sun.star.text.TextField.URL"),
+                                         UNO_QUERY_THROW);
+    field->setPropertyValue("Representation", uno::Any(toU(text)));
+    field->setPropertyValue("URL", uno::Any(toU(url)));
+    t->insertTextContent(Reference<text::XTextRange>(t->createTextCursor(), UNO_QUERY_THROW),
+                         Reference<text::XTextContent>(field, UNO_QUERY_THROW), false);
+}
+
+void CalcProbe::addNote(std::string_view s, std::string_view cell, std::string_view text) {
+    Reference<sheet::XSheetAnnotationsSupplier> notes(impl_->sheet(s), UNO_QUERY_THROW);
+    Reference<sheet::XCellAddressable> at(impl_->range(s, cell)->getCellByPosition(0, 0),
+                                          UNO_QUERY_THROW);
+    notes->getAnnotations()->insertNew(at->getCellAddress(), toU(text));
+}
+
+struct CalcProbe::CellRecord {
+    std::vector<std::string> cells;  // A1 of each cell, row by row
+    uno::Sequence<OUString> names;   // the cell properties recorded
+    std::vector<uno::Sequence<uno::Any>> values;
+    std::vector<std::string> content;  // formula, text portions with fields, note
+};
+
+namespace {
+
+// The portions of a cell's text with what formats them, and the fields among them.
+std::string portionsOf(const Reference<table::XCell>& cell) {
+    std::string out;
+    Reference<container::XEnumerationAccess> paragraphs(cell, UNO_QUERY_THROW);
+    Reference<container::XEnumeration> p = paragraphs->createEnumeration();
+    while (p->hasMoreElements()) {
+        Reference<container::XEnumerationAccess> para(p->nextElement(), UNO_QUERY_THROW);
+        Reference<container::XEnumeration> portions = para->createEnumeration();
+        while (portions->hasMoreElements()) {
+            Reference<beans::XPropertySet> portion(portions->nextElement(), UNO_QUERY_THROW);
+            OUString type;
+            float weight = 0;
+            portion->getPropertyValue("TextPortionType") >>= type;
+            portion->getPropertyValue("CharWeight") >>= weight;
+            out += fromU(type) + ":" +
+                   fromU(Reference<text::XTextRange>(portion, UNO_QUERY_THROW)->getString()) + ":" +
+                   std::to_string(weight);
+            if (type == "TextField") {
+                Reference<beans::XPropertySet> field(portion->getPropertyValue("TextField"),
+                                                     UNO_QUERY);
+                OUString url;
+                if (field.is() && field->getPropertySetInfo()->hasPropertyByName("URL"))
+                    field->getPropertyValue("URL") >>= url;
+                out += ":" + fromU(url);
+            }
+            out += "|";
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::shared_ptr<const CalcProbe::CellRecord> CalcProbe::recordCells(std::string_view s,
+                                                                    std::string_view r) {
+    auto record = std::make_shared<CellRecord>();
+    Reference<table::XCellRange> range = impl_->range(s, r);
+    const auto a =
+        Reference<sheet::XCellRangeAddressable>(range, UNO_QUERY_THROW)->getRangeAddress();
+    for (sal_Int32 row = 0; row <= a.EndRow - a.StartRow; ++row) {
+        for (sal_Int32 col = 0; col <= a.EndColumn - a.StartColumn; ++col) {
+            Reference<table::XCell> cell = range->getCellByPosition(col, row);
+            Reference<beans::XPropertySet> props(cell, UNO_QUERY_THROW);
+            if (!record->names.hasElements()) {
+                std::vector<OUString> names;
+                for (const auto& p : props->getPropertySetInfo()->getProperties()) {
+                    // Not the cell's own: FormatID names the group of equally formatted
+                    // cells (a merged area is part of the format), Position and Size follow
+                    // the row heights, which Calc fits to what the rows show.
+                    const bool own =
+                        p.Name != "FormatID" && p.Name != "Position" && p.Name != "Size";
+                    if (own && p.Type.getTypeClass() != uno::TypeClass_INTERFACE)
+                        names.push_back(p.Name);
+                }
+                record->names =
+                    uno::Sequence<OUString>(names.data(), static_cast<sal_Int32>(names.size()));
+            }
+            record->cells.push_back(printA1(Area{a.StartRow + row + 1L, a.StartColumn + col + 1L,
+                                                 a.StartRow + row + 1L, a.StartColumn + col + 1L}));
+            record->values.push_back(Reference<beans::XMultiPropertySet>(cell, UNO_QUERY_THROW)
+                                         ->getPropertyValues(record->names));
+            Reference<sheet::XSheetAnnotationAnchor> anchor(cell, UNO_QUERY_THROW);
+            record->content.push_back(
+                fromU(cell->getFormula()) + "#" + portionsOf(cell) + "#" +
+                fromU(Reference<text::XSimpleText>(anchor->getAnnotation(), UNO_QUERY_THROW)
+                          ->getString()));
+        }
+    }
+    return record;
+}
+
+std::vector<std::string> CalcProbe::differences(const CellRecord& before, const CellRecord& after) {
+    if (before.cells != after.cells || before.names != after.names)
+        return {"the records are of different ranges"};
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < before.cells.size(); ++i) {
+        for (sal_Int32 k = 0; k < before.names.getLength(); ++k) {
+            if (before.values[i][k] != after.values[i][k])
+                out.push_back(before.cells[i] + " " + fromU(before.names[k]));
+        }
+        if (before.content[i] != after.content[i])
+            out.push_back(before.cells[i] + " content " + before.content[i] + " -> " +
+                          after.content[i]);
+    }
+    return out;
 }
 
 void CalcProbe::merge(std::string_view s, std::string_view r) {

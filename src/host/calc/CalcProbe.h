@@ -41,6 +41,31 @@ public:
     void setBold(std::string_view sheet, std::string_view rangeA1);
     bool isBold(std::string_view sheet, std::string_view cellA1);
 
+    // Formatting and content as a user gives it in Calc's dialogs.
+    // A numeric property of every cell of the range (CharWeightAsian 150, CharHeightComplex
+    // 14, CellBackColor 0xFFCC00, IsTextWrapped 1, ...), sent with the property's own type.
+    void setNumberProperty(std::string_view sheet, std::string_view rangeA1, std::string_view name,
+                           double value);
+    // A thin line on the four sides of every cell of the range.
+    void setBorders(std::string_view sheet, std::string_view rangeA1);
+    // The cell's text, its first `boldChars` characters bold.
+    void enterRichText(std::string_view sheet, std::string_view cellA1, std::string_view text,
+                       int boldChars);
+    // The cell's text as one hyperlink to `url`.
+    void enterHyperlink(std::string_view sheet, std::string_view cellA1, std::string_view text,
+                        std::string_view url);
+    void addNote(std::string_view sheet, std::string_view cellA1, std::string_view text);
+
+    // Everything Calc reports of each cell of a range: every property (font, Asian and
+    // complex-script font, borders, alignment, protection, number format, conditional
+    // format and validation entries, ...), the content as typed, each portion of its text
+    // with its formatting and fields (hyperlinks), and its note.
+    struct CellRecord;
+    std::shared_ptr<const CellRecord> recordCells(std::string_view sheet, std::string_view rangeA1);
+    // What differs between two records of the same range, as "B3 CharWeightAsian" per cell
+    // and item; empty when every cell is the same.
+    static std::vector<std::string> differences(const CellRecord& before, const CellRecord& after);
+
     void merge(std::string_view sheet, std::string_view rangeA1);
     // Every merged area of columns A to AZ in the first `rows` rows, absolute A1, sorted.
     std::vector<std::string> mergedAreas(std::string_view sheet, long rows = 200);
