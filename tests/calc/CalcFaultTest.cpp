@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <ostream>
 #include <thread>
 
 #include "CalcFixture.h"
@@ -132,6 +133,10 @@ struct QuitCase {
     void (*click)(SpreadsheetHost&, CommandView&);
     std::string_view failurePrefix;
 };
+
+void PrintTo(const QuitCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CalcQuitAtFlushTest : public ::testing::TestWithParam<QuitCase> {};
 
