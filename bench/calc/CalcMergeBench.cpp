@@ -4,6 +4,7 @@
 // call), and shows where the batched time goes by host operation.
 // Usage: calc_merge_bench PIPE N [N...]   (Calc must listen on PIPE; see run.sh)
 // GRIDMOOR_PERCALL_MAX (default 10000): the largest size also run one round trip per call.
+// GRIDMOOR_BENCH_BOLD=1: the column is bold, so a format paste has formatting to carry.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
     // One round trip per call takes minutes from 10,000 rows on: only up to this size.
     const char* limit = std::getenv("GRIDMOOR_PERCALL_MAX");
     const long percallMax = limit ? std::atol(limit) : 10000;
+    // GRIDMOOR_BENCH_BOLD=1: the column is bold.
+    const char* boldSetting = std::getenv("GRIDMOOR_BENCH_BOLD");
+    const bool bold = boldSetting && std::string(boldSetting) == "1";
     std::printf("%-10s %-8s %12s %12s %s\n", "rows", "mode", "merge_s", "unmerge_s", "message");
     for (int i = 2; i < argc; ++i) {
         const long n = std::atol(argv[i]);
@@ -96,6 +100,8 @@ int main(int argc, char** argv) {
             try {
                 probe.newWorkbook("Sheet1", false);
                 probe.fillNumbers("Sheet1", "B1", column);
+                // Formatting the bulk route has to give back after laying its pattern over it.
+                if (bold) probe.setBold("Sheet1", address);
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "setting up the workbook failed: %s\n", e.what());
                 return 1;

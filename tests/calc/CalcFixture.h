@@ -20,12 +20,24 @@ inline std::string uniquePipe(const char* what) {
     return std::string("gridmoor_test_") + what + "_" + std::to_string(::getpid());
 }
 
-// The soffice shared by the tests of one program.
-inline Soffice& sharedOffice() {
-    static Soffice office(uniquePipe("shared"), true);
-    static const bool ready = office.waitReady(90);
-    if (!ready) throw std::runtime_error("soffice did not start");
+inline std::unique_ptr<Soffice>& sharedOfficeSlot() {
+    static std::unique_ptr<Soffice> office;
     return office;
+}
+
+// The soffice shared by the tests of one program, started on first use.
+inline Soffice& sharedOffice() {
+    std::unique_ptr<Soffice>& office = sharedOfficeSlot();
+    if (!office) {
+        office = std::make_unique<Soffice>(uniquePipe("shared"), true);
+        if (!office->waitReady(90)) throw std::runtime_error("soffice did not start");
+    }
+    return *office;
+}
+
+// Ends the shared soffice, if one was started, and removes its private HOME.
+inline void endSharedOffice() {
+    sharedOfficeSlot().reset();
 }
 
 class CalcTest : public ::testing::Test {

@@ -91,6 +91,7 @@
 
 #include "host/A1Address.h"
 #include "host/Failure.h"
+#include "host/ScopeExit.h"
 #include "host/Texts.h"
 #include "host/calc/CalcArea.h"
 #include "host/calc/MergeSet.h"
@@ -647,6 +648,14 @@ struct CalcHost::Impl {
         ++t.filled;
     }
 
+    // Locks the document's views (no repaint while many changes are made) until the returned
+    // guard goes, whatever ends its scope. Calc counts locks, so they nest.
+    [[nodiscard]] static auto lockControllers(const Reference<sheet::XSpreadsheetDocument>& doc) {
+        Reference<frame::XModel> model(doc, UNO_QUERY_THROW);
+        model->lockControllers();
+        return ScopeExit([model] { tryQuietly([&] { model->unlockControllers(); }); });
+    }
+
     // Closes the run's undo group on the document, so its entry is complete in Calc's undo
     // list. Each context is counted off as it closes: after a failure part way, a later call
     // closes only the rest.
@@ -807,20 +816,7 @@ struct CalcHost::Impl {
                      Area region, const Area* splitAll = nullptr) {
         if (removed.empty() && added.empty()) return;
         changing(s.doc);
-        Reference<frame::XModel> model(s.doc, UNO_QUERY_THROW);
-        const bool lock = !model->hasControllersLocked();
-        if (lock) model->lockControllers();
-        struct Unlock {
-            Reference<frame::XModel> m;
-            bool on;
-            ~Unlock() {
-                if (!on) return;
-                try {
-                    m->unlockControllers();
-                } catch (...) {
-                }
-            }
-        } unlock{model, lock};
+        const auto unlock = lockControllers(s.doc);
         if (splitAll) {
             Reference<util::XMergeable>(cellRange(s, *splitAll), UNO_QUERY_THROW)->merge(false);
         }
@@ -1067,10 +1063,7 @@ struct CalcHost::Impl {
         char path[] = "/tmp/gridmoor-pattern-XXXXXX.fods";
         const int fd = ::mkstemps(path, 5);
         if (fd < 0) return false;
-        struct Remove {
-            std::string p;
-            ~Remove() { ::unlink(p.c_str()); }
-        } removeFile{path};
+        const ScopeExit removeFile([&path] { ::unlink(path); });
         const bool written =
             ::write(fd, xml.data(), xml.size()) == static_cast<ssize_t>(xml.size());
         ::close(fd);
@@ -1087,31 +1080,21 @@ struct CalcHost::Impl {
         Reference<frame::XComponentLoader> loader(desktop, UNO_QUERY_THROW);
         Reference<sheet::XSpreadsheetDocument> pattern(
             loader->loadComponentFromURL(url, "_blank", 0, load), UNO_QUERY);
-        struct Close {
-            Reference<util::XCloseable> doc;
-            ~Close() {
-                try {
-                    if (doc.is()) doc->close(true);
-                } catch (...) {
-                }
-            }
-        } closePattern{Reference<util::XCloseable>(pattern, UNO_QUERY)};
+        const ScopeExit closePattern([doc = Reference<util::XCloseable>(pattern, UNO_QUERY)] {
+            tryQuietly([&] {
+                if (doc.is()) doc->close(true);
+            });
+        });
         if (!pattern.is()) return false;
 
         Reference<sheet::XSpreadsheets2> sheets2(dst.doc->getSheets(), UNO_QUERY_THROW);
         Reference<container::XIndexAccess> indexed(dst.doc->getSheets(), UNO_QUERY_THROW);
         const sal_Int32 tab = sheets2->importSheet(pattern, "gmpattern", indexed->getCount());
         Reference<container::XNamed> imported(indexed->getByIndex(tab), UNO_QUERY_THROW);
-        struct Drop {
-            Reference<sheet::XSpreadsheets> sheets;
-            OUString name;
-            ~Drop() {
-                try {
-                    sheets->removeByName(name);
-                } catch (...) {
-                }
-            }
-        } dropImported{dst.doc->getSheets(), imported->getName()};
+        const ScopeExit dropImported(
+            [sheets = dst.doc->getSheets(), name = imported->getName()] {
+                tryQuietly([&] { sheets->removeByName(name); });
+            });
 
         const sal_Int16 dstTab = sheetIndex(dst);
         Reference<util::XMergeable>(range, UNO_QUERY_THROW)->merge(false);
@@ -2041,10 +2024,8 @@ void CalcHost::Copy(RangeHandle h, Destination destination) {
         const table::CellAddress to{m.sheetIndex(dst),
                                     static_cast<sal_Int32>(target.firstColumn - 1),
                                     static_cast<sal_Int32>(target.firstRow - 1)};
-        Reference<frame::XModel> model(dst.doc, UNO_QUERY_THROW);
-        model->lockControllers();
+        const auto unlock = Impl::lockControllers(dst.doc);
         move->copyRange(to, toCalc(r.first, m.sheetIndex(src)));
-        model->unlockControllers();
     });
 }
 
