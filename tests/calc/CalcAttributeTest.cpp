@@ -1,4 +1,4 @@
-// A smart merge changes merged areas and nothing else of any cell: every property Calc
+// The commands change what they are for and nothing else of any cell: every property Calc
 // reports (Asian and complex-script font attributes included), rich text, hyperlinks and
 // notes stay as they were, on each route a format paste can take in Calc.
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include "CalcFixture.h"
 #include "host/Texts.h"
 #include "merge/SmartMerge.h"
+#include "merge/UnmergeFill.h"
 #include "support/RecordingView.h"
 
 namespace gridmoor::calctest {
@@ -74,6 +75,39 @@ INSTANTIATE_TEST_SUITE_P(
                       AttributeCase{"bulkFallback", 400, false, false, true, 0},
                       AttributeCase{"richTextOneByOne", 400, true, false, false, 0}),
     [](const ::testing::TestParamInfo<AttributeCase>& p) { return std::string(p.param.name); });
+
+// The unmerge changes merged areas and the values of blank cells, nothing else: what differs
+// afterwards is the content of the cells it filled, and every property of every cell stays.
+TEST_F(CalcTest, UnmergeChangesNothingButMergedAreasAndBlankCells) {
+    const long rows = 200;
+    const std::string column = "B1:B" + std::to_string(rows);
+    Strings cells;
+    for (long i = 0; i < rows; ++i) cells.push_back(i % 2 == 0 ? "华北" + std::to_string(i) : "");
+    probe().enterColumn("Sheet1", "B1", cells);
+    probe().setNumberProperty("Sheet1", column, "CharWeightAsian", 150);
+    probe().setNumberProperty("Sheet1", "B3:B8", "CellBackColor", 0xFFCC00);
+    probe().setBorders("Sheet1", "B2:B7");
+    probe().enterRichText("Sheet1", "B11", "华东", 1);
+    for (long r = 1; r < rows; r += 2)
+        probe().merge("Sheet1", "B" + std::to_string(r) + ":B" + std::to_string(r + 1));
+    const auto before = probe().recordCells("Sheet1", column);
+
+    testing::RecordingView view(column);
+    Command4_Click(host(), view);
+
+    ASSERT_EQ(view.messages, Strings{std::string(texts::kUnmergeDone)});
+    EXPECT_EQ(probe().mergedAreas("Sheet1", rows + 5), Strings{});
+    Strings expected;
+    for (long r = 2; r <= rows; r += 2) expected.push_back("$B$" + std::to_string(r) + " content");
+    // Each difference without what the content was and became.
+    Strings found;
+    for (const auto& d :
+         calc::CalcProbe::differences(*before, *probe().recordCells("Sheet1", column))) {
+        const auto content = d.find(" content ");
+        found.push_back(content == std::string::npos ? d : d.substr(0, content + 8));
+    }
+    EXPECT_EQ(found, expected);
+}
 
 }  // namespace
 }  // namespace gridmoor::calctest

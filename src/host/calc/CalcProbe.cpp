@@ -324,9 +324,12 @@ std::shared_ptr<const CalcProbe::CellRecord> CalcProbe::recordCells(std::string_
                 for (const auto& p : props->getPropertySetInfo()->getProperties()) {
                     // Not the cell's own: FormatID names the group of equally formatted
                     // cells (a merged area is part of the format), Position and Size follow
-                    // the row heights, which Calc fits to what the rows show.
-                    const bool own =
-                        p.Name != "FormatID" && p.Name != "Position" && p.Name != "Size";
+                    // the row heights, which Calc fits to what the rows show. The content's
+                    // kind and formula are recorded with the content.
+                    const bool own = p.Name != "FormatID" && p.Name != "Position" &&
+                                     p.Name != "Size" && p.Name != "CellContentType" &&
+                                     p.Name != "FormulaLocal" && p.Name != "FormulaResultType" &&
+                                     p.Name != "FormulaResultType2";
                     if (own && p.Type.getTypeClass() != uno::TypeClass_INTERFACE)
                         names.push_back(p.Name);
                 }
