@@ -348,23 +348,37 @@ INSTANTIATE_TEST_SUITE_P(
 // The automation calls of a smart merge and a refresh, as the fake received them.
 class CallLog : public testing::Test {
 protected:
-    std::vector<std::string> run(const char* handler, const char* text1) {
+    // The fake's automation log of one run; `busyFor` incoming calls are rejected first.
+    std::vector<std::string> run(const char* handler, const char* text1, long busyFor = 0) {
         MemoryHost model;
         column(model);
         fake::FakeExcel excel(model);
         excel.registerRunning();
+        excel.rejectNextCalls(busyFor);
         const std::wstring result = fake::temporaryFile(L"log-driver");
         fake::ChildProcess tool(L"gridmoor_tool_driver.exe",
                                 {com::widen(handler), result, com::widen(text1)});
         EXPECT_EQ(tool.wait(120s), std::optional<DWORD>(0));
         DeleteFileW(result.c_str());
+        roundTrips = excel.roundTrips();
         return excel.log();
     }
     static bool has(const std::vector<std::string>& log, const std::string& line) {
         return std::find(log.begin(), log.end(), line) != log.end();
     }
+    long roundTrips = 0;  // served by the last run's fake, rejected calls included
     com::Apartment apartment_;
 };
+
+// Excel busy when the command starts rejects the attach itself (a QueryInterface): the
+// command waits it out and then makes exactly the calls of a run that met no busy Excel.
+TEST_F(CallLog, ABusyStartIsWaitedOut) {
+    const auto calm = run("Command3_Click", "B2:B8");
+    const long calmTrips = roundTrips;
+    const auto busy = run("Command3_Click", "B2:B8", 5);
+    EXPECT_EQ(busy, calm);
+    EXPECT_EQ(roundTrips, calmTrips + 5);
+}
 
 TEST_F(CallLog, SmartMergeUsesTheObjectModelsNamesAndNamedArguments) {
     const auto log = run("Command3_Click", "B2:B8");

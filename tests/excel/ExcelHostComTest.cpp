@@ -4,7 +4,11 @@
 // named arguments, enumerations, error causes, Excel killed mid-command and a busy Excel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
+#include <optional>
+#include <ostream>
 
 #include "ChildProcess.h"
 #include "host/HostLink.h"
@@ -238,10 +242,11 @@ TEST_F(WithFakeExcel, CopyPasteMergeAndUnmergeCarryTheirNamedArguments) {
     // The formats came over, the values stayed.
     EXPECT_TRUE(identical(host.Value(host.Range(source, "A2")).single(), CellValue::integer(1)));
     host.UnMerge(host.Range(source, "A1:A4"));
+    // Excel's refusal of a paste on an unprotected sheet names no reason to tell apart.
     EXPECT_EQ(causeOf([&] {
                   host.PasteSpecial(host.Range(source, "A1"), {-4104, -4142, true, false});
               }),
-              Cause::BadArgument);
+              Cause::Other);
 
     const auto log = fakeLog();
     for (const char* line : {
@@ -340,13 +345,268 @@ TEST_F(WithFakeExcel, BusyForLongerThanTheAllowanceFailsAsBusy) {
     options.busyAllowance = 500ms;
     ExcelHost host(options);
     HostLink link(host);
-    link.attach();
     const auto before = std::chrono::steady_clock::now();
-    EXPECT_EQ(causeOf([&] { host.Activeworkbook(link.app()); }), Cause::Busy);
+    // The channel rejects the attach's QueryInterface as well.
+    EXPECT_EQ(causeOf([&] { link.attach(); }), Cause::Busy);
     const auto took = std::chrono::steady_clock::now() - before;
     EXPECT_GE(took, 500ms);
     EXPECT_LT(took, 3s);
 }
+
+// The running fake as a client with no retry sees it: GetActiveObject, then IDispatch.
+com::Ref<IDispatch> rawApplication() {
+    CLSID clsid;
+    com::check(CLSIDFromProgID(L"Excel.Application", &clsid), "Excel.Application");
+    com::Ref<IUnknown> unknown;
+    com::check(GetActiveObject(clsid, nullptr, unknown.put()), "GetActiveObject");
+    com::Ref<IDispatch> app = unknown.query<IDispatch>();
+    if (!app) throw std::runtime_error("the fake's application has no IDispatch");
+    return app;
+}
+
+// Makes the fake reject the next `n` calls it receives, of whatever kind, as busy.
+void rejectNext(IDispatch* app, long n) {
+    com::invoke(app, L"GridmoorRejectNext", DISPATCH_PROPERTYPUT, {com::Variant::i4(n)});
+}
+
+com::Ref<IUnknown> worksheetsEnumeration(IDispatch* app) {
+    const com::Variant all = com::invoke(app, L"Worksheets", DISPATCH_PROPERTYGET, {});
+    const com::Variant e = com::invokeId(all.get().pdispVal, DISPID_NEWENUM, L"_NewEnum",
+                                         DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+    if (e.type() != VT_UNKNOWN) throw std::runtime_error("_NewEnum gave no IUnknown");
+    return com::Ref<IUnknown>::share(e.get().punkVal);
+}
+
+// One kind of call a client makes: prepares what it needs, then (when `armed`) makes the
+// fake reject the next call and makes that call; its HRESULT.
+struct CallKind {
+    const char* name;
+    std::function<HRESULT(IDispatch* app, bool armed)> call;
+    HRESULT rejected;  // what the client sees of the rejection
+};
+
+void PrintTo(const CallKind& k, std::ostream* os) {
+    *os << k.name;
+}
+
+const CallKind kCallKinds[] = {
+    {"GetIDsOfNames",
+     [](IDispatch* app, bool armed) {
+         if (armed) rejectNext(app, 1);
+         wchar_t name[] = L"Sheets";
+         LPOLESTR names[] = {name};
+         DISPID id = DISPID_UNKNOWN;
+         return app->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+     },
+     RPC_E_CALL_REJECTED},
+    {"Invoke",
+     [](IDispatch* app, bool armed) {
+         wchar_t name[] = L"Sheets";
+         LPOLESTR names[] = {name};
+         DISPID id = DISPID_UNKNOWN;
+         com::check(app->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), "Sheets");
+         if (armed) rejectNext(app, 1);
+         DISPPARAMS none{};
+         com::Variant result;
+         return app->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                            result.put(), nullptr, nullptr);
+     },
+     RPC_E_CALL_REJECTED},
+    {"QueryInterface",
+     [](IDispatch* app, bool armed) {
+         const com::Ref<IUnknown> e = worksheetsEnumeration(app);
+         if (armed) rejectNext(app, 1);
+         com::Ref<IEnumVARIANT> items;
+         return e->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(items.put()));
+     },
+     // The proxy sends it as IRemUnknown::RemQueryInterface; Wine's proxy reports the
+     // rejection as E_NOINTERFACE.
+     E_NOINTERFACE},
+    {"IEnumVARIANT::Next",
+     [](IDispatch* app, bool armed) {
+         const com::Ref<IEnumVARIANT> items = worksheetsEnumeration(app).query<IEnumVARIANT>();
+         if (!items) throw std::runtime_error("no IEnumVARIANT");
+         if (armed) rejectNext(app, 1);
+         com::Variant item;
+         ULONG fetched = 0;
+         return items->Next(1, item.put(), &fetched);
+     },
+     RPC_E_CALL_REJECTED},
+};
+
+class BusyRejects : public WithFakeExcel, public testing::WithParamInterface<CallKind> {};
+
+// A busy Excel's channel rejects every incoming call, not only Invoke; once it is ready
+// the same call succeeds.
+TEST_P(BusyRejects, EveryKindOfCall) {
+    start();
+    const com::Ref<IDispatch> app = rawApplication();
+    EXPECT_EQ(com::hex(GetParam().call(app.get(), true)), com::hex(GetParam().rejected));
+    EXPECT_EQ(com::hex(GetParam().call(app.get(), false)), com::hex(S_OK));
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, BusyRejects, testing::ValuesIn(kCallKinds),
+                         [](const testing::TestParamInfo<CallKind>& p) {
+                             std::string name = p.param.name;
+                             name.erase(std::remove(name.begin(), name.end(), ':'), name.end());
+                             return name;
+                         });
+
+// The round trips the fake's channel has served, this read's own two included.
+long roundTrips(IDispatch* app) {
+    return com::toLong(com::invoke(app, L"GridmoorRoundTrips", DISPATCH_PROPERTYGET, {}),
+                       "GridmoorRoundTrips");
+}
+
+// One backend operation and the round trips it may cost: what keeps long commands fast.
+struct TripCase {
+    const char* name;
+    std::function<void(ExcelHost&, AppHandle)> run;
+    long trips;
+};
+
+void PrintTo(const TripCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const TripCase kTripCases[] = {
+    // GetIDsOfNames and Invoke for ActiveWorkbook, again for Name.
+    {"PropertyGetsByName", [](ExcelHost& h, AppHandle app) { h.Name(h.Activeworkbook(app)); }, 4},
+    {"SheetsCount", [](ExcelHost& h, AppHandle app) { h.SheetsCount(app); }, 4},
+    // Sheets, Item, then Cells once and Item for each of three cells: Item's id is asked
+    // for once, then each cell is one Invoke.
+    {"CellsOfOneSheetAreFetchedOnce",
+     [](ExcelHost& h, AppHandle app) {
+         const SheetHandle sheet = h.Sheets(app, "Sheet1");
+         for (long row = 1; row <= 3; ++row) h.Cells(sheet, row, 1);
+     },
+     4 + 2 + 1 + 3},
+    // Sheets, Item, Range; _NewEnum by its id (no GetIDsOfNames), QueryInterface for
+    // IEnumVARIANT, and one Next for all eight cells.
+    {"CellsEnumerateInOneBatch",
+     [](ExcelHost& h, AppHandle app) {
+         const CellEnumHandle e = h.enumerateCells(h.Range(h.Sheets(app, "Sheet1"), "A1:B4"));
+         while (h.nextCell(e)) {
+         }
+     },
+     4 + 2 + 1 + 1 + 1},
+    // Releasing a range is reference counting only.
+    {"ReleaseIsNoRoundTrip",
+     [](ExcelHost& h, AppHandle app) {
+         const RangeHandle r = h.Range(h.Sheets(app, "Sheet1"), "A1");
+         h.release(r);
+     },
+     4 + 2},
+};
+
+class RoundTrips : public WithFakeExcel, public testing::WithParamInterface<TripCase> {};
+
+TEST_P(RoundTrips, OfOneOperation) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const com::Ref<IDispatch> app = rawApplication();
+    const long before = roundTrips(app.get());
+    GetParam().run(host, link.app());
+    EXPECT_EQ(roundTrips(app.get()) - before - 2, GetParam().trips);
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, RoundTrips, testing::ValuesIn(kTripCases),
+                         [](const testing::TestParamInfo<TripCase>& p) {
+                             return std::string(p.param.name);
+                         });
+
+// A refusal the fake reports as Excel does (error 1004, 0x800A03EC, for every reason),
+// and the reason the backend must still give, told by the call and the state.
+struct RefusalCase {
+    const char* name;
+    std::vector<std::wstring> fakeArgs;
+    std::function<void(ExcelHost&, AppHandle)> run;
+    std::optional<Cause> cause;  // nothing: the call succeeds
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+RangeHandle rangeOn(ExcelHost& h, AppHandle app, const char* sheet, const char* address) {
+    return h.Range(h.Sheets(app, sheet), address);
+}
+
+const RefusalCase kRefusals[] = {
+    {"BadAddress",
+     {},
+     [](ExcelHost& h, AppHandle app) { rangeOn(h, app, "Sheet1", "B2:"); },
+     Cause::BadArgument},
+    {"AddressOfAnotherSheetOnProtectedSheet",
+     {L"--protect", L"Sheet1"},
+     [](ExcelHost& h, AppHandle app) { rangeOn(h, app, "Sheet1", "Sheet2!B2"); },
+     Cause::BadArgument},
+    {"MergeOnProtectedSheet",
+     {L"--protect", L"Sheet1"},
+     [](ExcelHost& h, AppHandle app) { h.Merge(rangeOn(h, app, "Sheet1", "A1:A2")); },
+     Cause::Protected},
+    {"UnMergeOnProtectedSheet",
+     {L"--protect", L"Sheet1"},
+     [](ExcelHost& h, AppHandle app) { h.UnMerge(rangeOn(h, app, "Sheet1", "A1:A2")); },
+     Cause::Protected},
+    {"ValueOnProtectedSheet",
+     {L"--protect", L"Sheet1"},
+     [](ExcelHost& h, AppHandle app) {
+         h.setValue(rangeOn(h, app, "Sheet1", "C1"), CellValue::text("x"));
+     },
+     Cause::Protected},
+    {"CopyOntoProtectedSheet",
+     {L"--protect", L"Sheet2"},
+     [](ExcelHost& h, AppHandle app) {
+         h.Copy(rangeOn(h, app, "Sheet1", "A1:A2"), Destination{rangeOn(h, app, "Sheet2", "A1")});
+     },
+     Cause::Protected},
+    {"MergeBesideAProtectedSheet",
+     {L"--protect", L"Sheet2"},
+     [](ExcelHost& h, AppHandle app) { h.Merge(rangeOn(h, app, "Sheet1", "C1:C2")); },
+     std::nullopt},
+    {"AddWithStructureProtected",
+     {L"--protect-structure"},
+     [](ExcelHost& h, AppHandle app) { h.SheetsAdd(app, After{h.Sheets(app, 3)}); },
+     Cause::Protected},
+    {"RenameWithStructureProtected",
+     {L"--protect-structure"},
+     [](ExcelHost& h, AppHandle app) { h.setName(h.Sheets(app, "Sheet2"), "New"); },
+     Cause::Protected},
+    {"RenameToAnInvalidName",
+     {},
+     [](ExcelHost& h, AppHandle app) { h.setName(h.Sheets(app, "Sheet2"), "a/b"); },
+     Cause::BadArgument},
+    {"CalculationOutsideTheEnumeration",
+     {},
+     [](ExcelHost& h, AppHandle app) { h.Calculation(app, 1); },
+     Cause::BadArgument},
+};
+
+class Refusals : public WithFakeExcel, public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(Refusals, GiveTheirReason) {
+    start(GetParam().fakeArgs);
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    try {
+        GetParam().run(host, link.app());
+        EXPECT_FALSE(GetParam().cause) << "the call succeeded";
+    } catch (const HostError& e) {
+        ASSERT_TRUE(GetParam().cause) << e.what();
+        EXPECT_EQ(e.cause(), *GetParam().cause) << e.what();
+        // The code is Excel's one for every refusal: the reason did not come from it.
+        EXPECT_NE(std::string(e.what()).find("(0x800A03EC)"), std::string::npos) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, Refusals, testing::ValuesIn(kRefusals),
+                         [](const testing::TestParamInfo<RefusalCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace gridmoor

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <limits>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,13 @@ namespace gridmoor::fake {
 
 const CLSID kExcelClassId = {
     0x00024500, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// The channel's counters (see Channel below).
+struct ChannelState {
+    long roundTrips = 0;  // incoming calls served or rejected
+    long rejectNext = 0;  // this many more incoming calls are rejected
+    bool busy = false;    // every incoming call is rejected
+};
 
 namespace {
 
@@ -182,16 +190,114 @@ CellValue valuePut(const VARIANT& v) {
     return enteredValue(com::narrow({v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)}));
 }
 
-// The model objects share the model, the application handle and the server state.
+// --- the COM channel: round trips and busy ---
+//
+// Every call that reaches the serving apartment from another apartment or process passes
+// the apartment's message filter first (IMessageFilter::HandleInComingCall,
+// learn.microsoft.com/windows/win32/api/objidl/nf-objidl-imessagefilter-handleincomingcall):
+// IDispatch::GetIDsOfNames and Invoke, IEnumVARIANT::Next, and QueryInterface, which a
+// client's proxy sends as IRemUnknown::RemQueryInterface. Calls the COM runtime makes
+// inside the process (marshaling a returned object asks it for interfaces) do not pass it,
+// so counting there counts exactly the round trips clients cause. Answering
+// SERVERCALL_REJECTED makes the client's call fail with RPC_E_CALL_REJECTED, which is how
+// a busy Excel answers every incoming call (Wine honours it; it ignores
+// SERVERCALL_RETRYLATER). Reference counting (IRemUnknown::RemAddRef and RemRelease) is
+// neither counted nor rejected: it is not an automation call, and rejecting a release
+// would only leak the object.
+// IRemUnknown {00000131-0000-0000-C000-000000000046} and IRemUnknown2 {00000143-...}.
+constexpr IID kRemUnknown = {
+    0x00000131, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kRemUnknown2 = {
+    0x00000143, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+bool isReferenceCounting(const INTERFACEINFO* call) {
+    if (!call) return false;
+    const bool remUnknown =
+        IsEqualIID(call->iid, kRemUnknown) || IsEqualIID(call->iid, kRemUnknown2);
+    return remUnknown && (call->wMethod == 4 || call->wMethod == 5);  // RemAddRef, RemRelease
+}
+
+class Channel final : public IMessageFilter {
+public:
+    explicit Channel(std::shared_ptr<ChannelState> state) : state_(std::move(state)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
+            *object = static_cast<IMessageFilter*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO call) override {
+        if (isReferenceCounting(call)) return SERVERCALL_ISHANDLED;
+        ++state_->roundTrips;
+        if (state_->busy) return SERVERCALL_REJECTED;
+        if (state_->rejectNext <= 0) return SERVERCALL_ISHANDLED;
+        --state_->rejectNext;
+        return SERVERCALL_REJECTED;
+    }
+    // The fake makes no outgoing calls that it would retry or wait for.
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override {
+        return static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+
+private:
+    std::atomic<ULONG> references_ = 1;
+    std::shared_ptr<ChannelState> state_;
+};
+
+// The model objects share the model, the application handle, the server state and the
+// channel's counters.
 struct Context {
     MemoryHost& model;
     AppHandle app;
+    std::shared_ptr<ChannelState> channel;
+    // What the model's protection refusals have shown (see Worksheet.ProtectContents).
+    std::set<std::uint32_t> protectedSheets;
+    bool structureProtected = false;
 };
+
+// Excel reports a refusal of its object model (a protected sheet, a bad address, a value
+// it does not take) as DISP_E_EXCEPTION with scode 0x800A03EC, run-time error 1004, and a
+// localized description; the code alone does not tell the reasons apart.
+constexpr HRESULT kError1004 = static_cast<HRESULT>(0x800A03ECu);
 
 class Object : public AutomationObject {
 public:
     Object(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, std::string name)
         : AutomationObject(s, std::move(name)), context_(std::move(c)) {}
+
+    // A model that refuses a call as busy (a cell is being edited) stands for an Excel
+    // whose channel rejects every incoming call: this call ends as the channel's rejection
+    // (RPC_E_CALL_REJECTED, no exception), and every later one is rejected before it
+    // reaches the model. The model offers no read of its busy state, so the fake takes it
+    // as busy from its first busy refusal for as long as the fake serves it.
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                                     UINT* argError) override {
+        const HRESULT hr =
+            AutomationObject::Invoke(id, riid, lcid, flags, params, result, info, argError);
+        if (hr != DISP_E_EXCEPTION || !info) return hr;
+        if (info->scode == E_INVALIDARG || info->scode == E_ACCESSDENIED) info->scode = kError1004;
+        if (info->scode != RPC_E_CALL_REJECTED) return hr;
+        SysFreeString(info->bstrSource);
+        SysFreeString(info->bstrDescription);
+        SysFreeString(info->bstrHelpFile);
+        *info = EXCEPINFO{};
+        context_->channel->busy = true;
+        return RPC_E_CALL_REJECTED;
+    }
 
 protected:
     MemoryHost& model() const { return context_->model; }
@@ -201,6 +307,26 @@ protected:
     template <class T, class... A>
     Variant create(A&&... a) const {
         return objectVariant(make<T>(sharedState(), context_, std::forward<A>(a)...));
+    }
+
+    // Runs a change the model may refuse for protection, noting such a refusal.
+    template <class F>
+    void change(SheetHandle sheet, F&& f) const {
+        try {
+            f();
+        } catch (const HostError& e) {
+            if (e.cause() == Cause::Protected) context_->protectedSheets.insert(sheet.id);
+            throw;
+        }
+    }
+    template <class F>
+    auto structureChange(F&& f) const {
+        try {
+            return f();
+        } catch (const HostError& e) {
+            if (e.cause() == Cause::Protected) context_->structureProtected = true;
+            throw;
+        }
     }
 
 private:
@@ -270,6 +396,7 @@ Variant enumeration(std::function<std::optional<Variant>()> next) {
 }
 
 class Worksheet;
+class Workbook;
 class Range;
 
 // The model handle behind an object argument of this server.
@@ -284,8 +411,9 @@ auto handleOf(const VARIANT& v, const char* name) {
 
 class Range final : public Object {
 public:
-    Range(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, RangeHandle h)
-        : Object(s, std::move(c), "Range"), h_(h) {
+    Range(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, RangeHandle h,
+          SheetHandle sheet)
+        : Object(s, std::move(c), "Range"), h_(h), sheet_(sheet) {
         addMember(
             {L"Address",
              {L"RowAbsolute", L"ColumnAbsolute", L"ReferenceStyle", L"External", L"RelativeTo"},
@@ -299,12 +427,13 @@ public:
                        std::optional<long> row;
                        if (a.at(0)) row = longArg(*a.at(0), "RowOffset");
                        const long column = a.at(1) ? longArg(*a.at(1), "ColumnOffset") : 0;
-                       return create<Range>(model().offset(h_, row, column));
+                       return create<Range>(model().offset(h_, row, column), sheet_);
                    }});
         addMember({L"Copy", {L"Destination"}, [this](const Args& a) {
-                       if (a.at(0))
-                           model().Copy(h_, Destination{handleOf<Range>(*a.at(0), "Destination")});
-                       else
+                       if (a.at(0)) {
+                           const auto [to, toSheet] = rangeOf(*a.at(0), "Destination");
+                           change(toSheet, [&] { model().Copy(h_, Destination{to}); });
+                       } else
                            model().Copy(h_);
                        return Variant::boolean(true);
                    }});
@@ -317,22 +446,22 @@ public:
                        if (a.at(1)) p.Operation = shortArg(*a.at(1), "Operation");
                        if (a.at(2)) p.SkipBlanks = boolArg(*a.at(2), "SkipBlanks");
                        if (a.at(3)) p.Transpose = boolArg(*a.at(3), "Transpose");
-                       model().PasteSpecial(h_, p);
+                       change(sheet_, [&] { model().PasteSpecial(h_, p); });
                        return Variant::boolean(true);
                    }});
         addMember({L"Merge", {L"Across"}, [this](const Args& a) {
                        noArguments(a, "Merge");
-                       model().Merge(h_);
+                       change(sheet_, [&] { model().Merge(h_); });
                        return Variant();
                    }});
         addMember({L"UnMerge", {}, [this](const Args&) {
-                       model().UnMerge(h_);
+                       change(sheet_, [&] { model().UnMerge(h_); });
                        return Variant();
                    }});
         addMember({L"Value", {L"RangeValueDataType"}, [this](const Args& a) {
                        noArguments(a, "Value");
                        if (a.isPut()) {
-                           model().setValue(h_, valuePut(*a.putValue()));
+                           change(sheet_, [&] { model().setValue(h_, valuePut(*a.putValue())); });
                            return Variant();
                        }
                        const RangeValue v = model().Value(h_);
@@ -343,14 +472,25 @@ public:
                        return enumeration([self = com::Ref<Range>::share(this), e]() {
                            std::optional<Variant> item;
                            if (auto cell = self->model().nextCell(e))
-                               item = self->create<Range>(*cell);
+                               item = self->create<Range>(*cell, self->sheet_);
                            return item;
                        });
                    }});
+        addMember({L"Worksheet", {}, [this](const Args&) { return create<Worksheet>(sheet_); }});
     }
     RangeHandle handle() const { return h_; }
+    SheetHandle sheet() const { return sheet_; }
 
 private:
+    // The range and its sheet behind an object argument.
+    static std::pair<RangeHandle, SheetHandle> rangeOf(const VARIANT& v, const char* name) {
+        if (v.vt != VT_DISPATCH) refuse(std::string("an object is expected: ") + name);
+        const com::Ref<AutomationObject> own = AutomationObject::of(v.pdispVal);
+        const auto* range = dynamic_cast<const Range*>(own.get());
+        if (!range) refuse(std::string("an object of another kind: ") + name);
+        return {range->h_, range->sheet_};
+    }
+
     // Rows / Columns of a range: only their Count.
     class Count final : public Object {
     public:
@@ -365,6 +505,7 @@ private:
     };
 
     RangeHandle h_;
+    SheetHandle sheet_;
 };
 
 // Worksheet.Cells: only Item(row, column).
@@ -375,7 +516,8 @@ public:
         addMember({L"Item", {L"RowIndex", L"ColumnIndex"}, [this, sheet](const Args& a) {
                        return create<Range>(
                            model().Cells(sheet, longArg(a.required(0, "RowIndex"), "RowIndex"),
-                                         longArg(a.required(1, "ColumnIndex"), "ColumnIndex")));
+                                         longArg(a.required(1, "ColumnIndex"), "ColumnIndex")),
+                           sheet);
                    }});
     }
 };
@@ -386,13 +528,14 @@ public:
         : Object(s, std::move(c), "Worksheet"), h_(h) {
         addMember({L"Name", {}, [this](const Args& a) {
                        if (a.isPut()) {
-                           model().setName(h_, textArg(*a.putValue(), "Name"));
+                           structureChange(
+                               [&] { model().setName(h_, textArg(*a.putValue(), "Name")); });
                            return Variant();
                        }
                        return text(model().Name(h_));
                    }});
         addMember({L"Delete", {}, [this](const Args&) {
-                       model().Delete(h_);
+                       structureChange([&] { model().Delete(h_); });
                        return Variant::boolean(true);
                    }});
         addMember({L"Select", {L"Replace"}, [this](const Args& a) {
@@ -403,11 +546,23 @@ public:
         addMember({L"Range", {L"Cell1", L"Cell2"}, [this](const Args& a) {
                        const VARIANT& first = a.required(0, "Cell1");
                        if (!a.at(1))
-                           return create<Range>(model().Range(h_, textArg(first, "Cell1")));
+                           return create<Range>(model().Range(h_, textArg(first, "Cell1")), h_);
                        return create<Range>(model().Range(h_, handleOf<Range>(first, "Cell1"),
-                                                          handleOf<Range>(*a.at(1), "Cell2")));
+                                                          handleOf<Range>(*a.at(1), "Cell2")),
+                                            h_);
                    }});
         addMember({L"Cells", {}, [this](const Args&) { return create<Cells>(h_); }});
+        // The model offers no read of protection: a sheet counts as protected once the
+        // model has refused a change on it for protection (tests protect sheets before the
+        // fake serves them and never unprotect them while it does). Excel's own property
+        // reads the protection itself; the tool reads it only after a change failed.
+        addMember({L"ProtectContents", {}, [this](const Args& a) {
+                       if (a.isPut()) refuse("ProtectContents is read-only");
+                       return Variant::boolean(context()->protectedSheets.count(h_.id) > 0);
+                   }});
+        // The sheet's workbook, which here answers only ProtectStructure: the model names
+        // a sheet's workbook only through a model call.
+        addMember({L"Parent", {}, [this](const Args&) { return create<Workbook>(); }});
     }
     SheetHandle handle() const { return h_; }
 
@@ -415,13 +570,22 @@ private:
     SheetHandle h_;
 };
 
+// A workbook; one reached as a sheet's Parent has no model handle and answers only
+// ProtectStructure.
 class Workbook final : public Object {
 public:
-    Workbook(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, WorkbookHandle h)
+    Workbook(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c,
+             WorkbookHandle h = {})
         : Object(s, std::move(c), "Workbook") {
         addMember({L"Name", {}, [this, h](const Args&) { return text(model().Name(h)); }});
         addMember({L"ActiveSheet", {}, [this, h](const Args&) {
                        return create<Worksheet>(model().ActiveSheet(h));
+                   }});
+        // Known, like ProtectContents, from the model's protection refusals (Sheets.Add,
+        // Delete, renaming); the fake serves one workbook's structure.
+        addMember({L"ProtectStructure", {}, [this](const Args& a) {
+                       if (a.isPut()) refuse("ProtectStructure is read-only");
+                       return Variant::boolean(context()->structureProtected);
                    }});
     }
 };
@@ -449,7 +613,8 @@ public:
                            refuse("Sheets.Add: this fake adds one sheet at a time");
                        const SheetHandle after =
                            handleOf<Worksheet>(a.required(1, "After"), "After");
-                       return create<Worksheet>(model().SheetsAdd(app(), After{after}));
+                       return create<Worksheet>(
+                           structureChange([&] { return model().SheetsAdd(app(), After{after}); }));
                    }});
     }
 };
@@ -494,21 +659,42 @@ public:
                        model().Calculation(app(), shortArg(*a.putValue(), "Calculation"));
                        return Variant();
                    }});
+        // Members of this fake only (Excel has no such members), for tests that watch the
+        // channel: rejecting the next n incoming calls of any kind, and how many round
+        // trips it has served (this read's own GetIDsOfNames and Invoke included).
+        addMember({L"GridmoorRejectNext", {}, [this](const Args& a) {
+                       if (!a.isPut()) refuse("GridmoorRejectNext can only be set");
+                       context()->channel->rejectNext =
+                           longArg(*a.putValue(), "GridmoorRejectNext");
+                       return Variant();
+                   }});
+        addMember({L"GridmoorRoundTrips", {}, [this](const Args& a) {
+                       if (a.isPut()) refuse("GridmoorRoundTrips can only be read");
+                       return Variant::i4(context()->channel->roundTrips);
+                   }});
     }
 };
 
 }  // namespace
 
-FakeExcel::FakeExcel(MemoryHost& model) : state_(std::make_shared<ServerState>()), model_(model) {
+FakeExcel::FakeExcel(MemoryHost& model)
+    : state_(std::make_shared<ServerState>()),
+      channel_(std::make_shared<ChannelState>()),
+      model_(model) {
     model_.beginRun();
     const std::optional<AppHandle> app = model_.attach(kApplicationClass);
     if (!app) throw std::runtime_error("the model is not running");
-    auto context = std::make_shared<Context>(Context{model_, *app});
+    auto context = std::make_shared<Context>(Context{model_, *app, channel_, {}, false});
     application_ = com::Ref<IDispatch>::adopt(make<Application>(state_, context).detach());
+    const com::Ref<IMessageFilter> filter = com::Ref<IMessageFilter>::adopt(new Channel(channel_));
+    com::check(CoRegisterMessageFilter(filter.get(), previousFilter_.put()),
+               "registering the fake Excel's message filter");
 }
 
 FakeExcel::~FakeExcel() {
     revoke();
+    com::Ref<IMessageFilter> ours;
+    CoRegisterMessageFilter(previousFilter_.get(), ours.put());
     // Clients that still hold objects get disconnected rather than kept on a dead model.
     if (application_) CoDisconnectObject(application_.get(), 0);
     application_.reset();
@@ -539,7 +725,10 @@ void FakeExcel::onLog(std::function<void(const std::string&)> sink) {
     state_->onLog = std::move(sink);
 }
 void FakeExcel::rejectNextCalls(long n) {
-    state_->rejectCalls = n;
+    channel_->rejectNext = n;
+}
+long FakeExcel::roundTrips() const {
+    return channel_->roundTrips;
 }
 long FakeExcel::liveObjects() const {
     return state_->liveObjects;

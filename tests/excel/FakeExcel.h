@@ -9,12 +9,26 @@
 // collection (Application.Sheets, Worksheet.Cells, Range.Rows) is no model call.
 //
 // Members: Application: ActiveWorkbook, Worksheets, Sheets, DisplayAlerts, ScreenUpdating,
-// Calculation. Workbook: Name, ActiveSheet. Sheets: Item, Count, Add. Worksheets: _NewEnum.
-// Worksheet: Name, Delete, Select, Range, Cells. Cells: Item. Range: Address, Rows,
-// Columns, Offset, Copy, PasteSpecial, Merge, UnMerge, Value, _NewEnum. Rows/Columns:
-// Count. Arguments Excel has that the commands never pass are refused with BadArgument.
+// Calculation, and two members of this fake only: GridmoorRoundTrips (get) and
+// GridmoorRejectNext (put). Workbook: Name, ActiveSheet, ProtectStructure. Sheets: Item,
+// Count, Add. Worksheets: _NewEnum. Worksheet: Name, Delete, Select, Range, Cells,
+// ProtectContents, Parent. Cells: Item. Range: Address, Rows, Columns, Offset, Copy,
+// PasteSpecial, Merge, UnMerge, Value, Worksheet, _NewEnum. Rows/Columns: Count. Arguments
+// Excel has that the commands never pass are refused with BadArgument.
 // A string put into Range.Value is read as Excel reads a typed entry ("001" is a number,
 // a leading apostrophe makes a text; the model is described in FakeExcel.cpp).
+//
+// Errors travel as Excel's do: a refusal of the object model (a bad address, a protected
+// sheet or structure, a value or name not taken) is DISP_E_EXCEPTION with scode 0x800A03EC
+// and a description, whatever the reason; a missing item of a collection is
+// DISP_E_BADINDEX. A busy Excel (rejectNextCalls, or a model that refuses a call as busy)
+// rejects every incoming call at the channel with RPC_E_CALL_REJECTED. ProtectContents
+// and ProtectStructure are known only from the model's protection refusals (the model
+// offers no read of them); FakeExcel.cpp says how.
+//
+// Value returns each cell's kind as the model holds it (a date as VT_DATE, currency as
+// VT_CY), not as Excel derives it from the cell's number format: Range objects do not know
+// their cells' addresses without a model call. Tests must not rely on that difference.
 //
 // The model is served on the thread that creates the fake, which must be a
 // single-threaded apartment that pumps messages while clients call.
@@ -32,6 +46,8 @@ namespace gridmoor::fake {
 
 // Excel's class id, {00024500-0000-0000-C000-000000000046}.
 extern const CLSID kExcelClassId;
+
+struct ChannelState;
 
 class FakeExcel {
 public:
@@ -54,15 +70,21 @@ public:
     void clearLog();
     // Also tells `sink` of every line as it is logged (a file, the console).
     void onLog(std::function<void(const std::string&)> sink);
-    // Rejects the next `n` calls as busy (RPC_E_CALL_REJECTED), as Excel does while a
-    // cell is being edited.
+    // Rejects the next `n` incoming calls of any kind (GetIDsOfNames, Invoke,
+    // QueryInterface, IEnumVARIANT::Next) as busy with RPC_E_CALL_REJECTED, as Excel's
+    // channel does while a cell is being edited.
     void rejectNextCalls(long n);
+    // Round trips served since construction: every incoming call but reference counting
+    // (AddRef/Release). Also readable by clients as Application.GridmoorRoundTrips.
+    long roundTrips() const;
     // Objects of the model that are alive (held by a client or by the fake itself).
     long liveObjects() const;
 
 private:
     std::shared_ptr<ServerState> state_;
+    std::shared_ptr<ChannelState> channel_;
     MemoryHost& model_;
+    com::Ref<IMessageFilter> previousFilter_;  // restored when the fake ends
     com::Ref<IDispatch> application_;
     DWORD cookie_ = 0;
     bool registered_ = false;

@@ -3,6 +3,8 @@
 // --reject-first N  rejects the first N automation calls as busy
 // --log FILE        appends every automation call to FILE as it arrives (UTF-8)
 // --no-workbook     runs with no workbook open
+// --protect SHEET   protects the worksheet SHEET (may be given more than once)
+// --protect-structure protects the workbook's structure
 // --rows N          fills Sheet1!D1:D<N> with runs of five equal values, blank every
 //                   seventh cell (for timing the commands on long columns)
 // The workbook "Book1.xlsx" has the worksheets Sheet1, Sheet2 and 数据; Sheet1 is active
@@ -21,6 +23,8 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring logPath;
     bool workbook = true;
     long rows = 0;
+    std::vector<std::wstring> protectedSheets;
+    bool protectStructure = false;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"--reject-first" && i + 1 < argc)
@@ -29,6 +33,10 @@ int wmain(int argc, wchar_t** argv) {
             logPath = argv[++i];
         else if (a == L"--rows" && i + 1 < argc)
             rows = std::stol(argv[++i]);
+        else if (a == L"--protect" && i + 1 < argc)
+            protectedSheets.push_back(argv[++i]);
+        else if (a == L"--protect-structure")
+            protectStructure = true;
         else if (a == L"--no-workbook")
             workbook = false;
         else {
@@ -53,6 +61,9 @@ int wmain(int argc, wchar_t** argv) {
                     column.push_back(r % 7 == 6 ? CellValue() : CellValue::integer(r / 5));
                 model.setCells("Sheet1", "D1:D" + std::to_string(rows), column);
             }
+            for (const std::wstring& sheet : protectedSheets)
+                model.protectSheet(com::narrow(sheet), true);
+            model.protectStructure(protectStructure);
         }
         fake::FakeExcel excel(model);
         std::ofstream log;

@@ -1,7 +1,7 @@
 #include "host/excel/ComSupport.h"
 
+#include <atomic>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -105,14 +105,78 @@ VARIANT Variant::detach() noexcept {
     return v;
 }
 
+namespace {
+
+// The deadline of the withRetry running on this thread, or none: what the message filter
+// waits for. Set and restored by DeadlineScope.
+thread_local const std::chrono::steady_clock::time_point* tCallDeadline = nullptr;
+
+class DeadlineScope {
+public:
+    explicit DeadlineScope(const std::chrono::steady_clock::time_point* deadline) noexcept
+        : previous_(std::exchange(tCallDeadline, deadline)) {}
+    DeadlineScope(const DeadlineScope&) = delete;
+    DeadlineScope& operator=(const DeadlineScope&) = delete;
+    ~DeadlineScope() { tCallDeadline = previous_; }
+
+private:
+    const std::chrono::steady_clock::time_point* previous_;
+};
+
+// Retries calls rejected by a busy server within the current call's deadline; otherwise
+// behaves as COM does without a filter.
+class BusyFilter final : public IMessageFilter {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
+            *object = static_cast<IMessageFilter*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    // The delay in milliseconds before COM tries again (100 or more), or -1 to give up
+    // and return RPC_E_CALL_REJECTED: no deadline, or less than 100 ms of it left.
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override {
+        using namespace std::chrono;
+        if (!tCallDeadline) return static_cast<DWORD>(-1);
+        const auto left = duration_cast<milliseconds>(*tCallDeadline - steady_clock::now());
+        if (left < milliseconds(100)) return static_cast<DWORD>(-1);
+        return static_cast<DWORD>(std::min(left, milliseconds(200)).count());
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+
+private:
+    std::atomic<ULONG> references_ = 1;
+};
+
+}  // namespace
+
 Apartment::Apartment() {
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (hr == RPC_E_CHANGED_MODE) return;  // initialised already, in the other mode
     if (FAILED(hr)) throw hostError(hr, "initialising COM");
     mustUninitialize_ = true;  // S_OK and S_FALSE both take a reference
+    const Ref<IMessageFilter> filter = Ref<IMessageFilter>::adopt(new BusyFilter);
+    filterRegistered_ = SUCCEEDED(CoRegisterMessageFilter(filter.get(), previousFilter_.put()));
 }
 
 Apartment::~Apartment() {
+    if (filterRegistered_) CoRegisterMessageFilter(previousFilter_.get(), nullptr);
+    previousFilter_.reset();  // before COM goes
     if (mustUninitialize_) CoUninitialize();
 }
 
@@ -160,6 +224,7 @@ HostError::Cause causeOf(HRESULT hr) noexcept {
         case 0x80010001u:  // RPC_E_CALL_REJECTED: a cell is being edited
         case 0x8001010Au:  // RPC_E_SERVERCALL_RETRYLATER
         case 0x8001010Bu:  // RPC_E_SERVERCALL_REJECTED
+        case 0x800AC472u:  // the application refused the call while a dialog or edit is open
             return C::Busy;
         case 0x8002000Bu:  // DISP_E_BADINDEX: no such item in a collection
         case 0x8002802Bu:  // TYPE_E_ELEMENTNOTFOUND
@@ -398,14 +463,94 @@ Variant toVariant(const ValueArray& values) {
 
 // --- late-bound calls ---
 
+HRESULT retryLoop(const RetryPolicy& retry, HRESULT (*attempt)(void*), void* call,
+                  bool answerEndsBusy) {
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    // Once the wait has run out, a call gets one attempt and the filter gives up at once.
+    const auto deadline = retry.exhausted_ ? start : start + retry.busyFor_;
+    const DeadlineScope scope(&deadline);
+    auto pause = milliseconds(10);
+    for (;;) {
+        const HRESULT hr = attempt(call);
+        if (causeOf(hr) != HostError::Cause::Busy) {
+            if (answerEndsBusy) retry.exhausted_ = false;  // the application answers again
+            return hr;
+        }
+        const auto now = steady_clock::now();
+        if (now >= deadline) {
+            retry.exhausted_ = true;
+            return hr;
+        }
+        const auto wait = std::min(pause, duration_cast<milliseconds>(deadline - now) + 1ms);
+        Sleep(static_cast<DWORD>(wait.count()));
+        pause = std::min(pause * 2, milliseconds(200));
+    }
+}
+
+const std::vector<DISPID>* DispIdCache::find(IDispatch* object, std::wstring_view key) const {
+    const auto entry = entries_.find(object);
+    if (entry == entries_.end()) return nullptr;
+    const auto ids = entry->second.ids.find(std::wstring(key));
+    return ids == entry->second.ids.end() ? nullptr : &ids->second;
+}
+
+void DispIdCache::remember(IDispatch* object, std::wstring key, std::vector<DISPID> ids) {
+    if (!object || capacity_ == 0) return;
+    auto entry = entries_.find(object);
+    if (entry == entries_.end()) {
+        if (entries_.size() >= capacity_) entries_.clear();
+        entry = entries_.emplace(object, Entry{Ref<IDispatch>::share(object), {}}).first;
+    }
+    entry->second.ids.insert_or_assign(std::move(key), std::move(ids));
+}
+
+void DispIdCache::forget(IDispatch* object) noexcept {
+    entries_.erase(object);
+}
+
 namespace {
 
-std::string describeMember(std::wstring_view member) {
-    return narrow(member);
-}
+// Owns the strings an EXCEPINFO carries, and tells the failure it reports.
+class ExcepInfo {
+public:
+    ExcepInfo() = default;
+    ExcepInfo(const ExcepInfo&) = delete;
+    ExcepInfo& operator=(const ExcepInfo&) = delete;
+    ~ExcepInfo() { clear(); }
+
+    // Frees what a previous attempt left and hands out the slot for Invoke.
+    EXCEPINFO* reset() noexcept {
+        clear();
+        return &info_;
+    }
+    // The failure code of a DISP_E_EXCEPTION: its scode, or one made from its wCode.
+    HRESULT code() {
+        if (info_.pfnDeferredFillIn) {
+            auto fill = std::exchange(info_.pfnDeferredFillIn, nullptr);
+            fill(&info_);
+        }
+        return info_.scode != 0 ? info_.scode : static_cast<HRESULT>(0x80040200u + info_.wCode);
+    }
+    std::wstring_view description() const noexcept {
+        return {info_.bstrDescription ? info_.bstrDescription : L"",
+                SysStringLen(info_.bstrDescription)};
+    }
+
+private:
+    void clear() noexcept {
+        SysFreeString(info_.bstrSource);
+        SysFreeString(info_.bstrDescription);
+        SysFreeString(info_.bstrHelpFile);
+        info_ = EXCEPINFO{};
+    }
+    EXCEPINFO info_{};
+};
 
 // Runs Invoke with arguments already in rgvarg order (named ones first, in the order of
 // `namedIds`, then the positional ones last first). The VARIANTs stay owned by the caller.
+// An exception's own code decides whether the call was refused as busy, since the
+// application can report 0x800AC472 that way.
 Variant invokeResolved(IDispatch* object, DISPID id, const std::string& what, WORD flags,
                        std::vector<VARIANT> args, std::vector<DISPID> ids,
                        const RetryPolicy& retry) {
@@ -416,59 +561,75 @@ Variant invokeResolved(IDispatch* object, DISPID id, const std::string& what, WO
     params.cNamedArgs = static_cast<UINT>(ids.size());
 
     Variant result;
-    EXCEPINFO info{};
+    ExcepInfo info;
     UINT badArgument = 0;
     const HRESULT hr = withRetry(retry, [&] {
-        std::memset(&info, 0, sizeof info);
-        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                              (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.put(), &info,
-                              &badArgument);
+        const HRESULT h = object->Invoke(id, IID_NULL, kCallLocale, flags, &params,
+                                         (flags & DISPATCH_PROPERTYPUT) ? nullptr : result.put(),
+                                         info.reset(), &badArgument);
+        return h == DISP_E_EXCEPTION ? info.code() : h;
     });
     if (SUCCEEDED(hr)) return result;
-    if (hr == DISP_E_EXCEPTION) {
-        if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-        const Bstr source = Bstr::adopt(info.bstrSource);
-        const Bstr description = Bstr::adopt(info.bstrDescription);
-        const Bstr help = Bstr::adopt(info.bstrHelpFile);
-        const HRESULT code =
-            info.scode != 0 ? info.scode : static_cast<HRESULT>(0x80040200u + info.wCode);
-        throw hostError(code, what, description.view());
+    throw hostError(hr, what, info.description());
+}
+
+// The member's name followed by the named arguments' names: what GetIDsOfNames is asked.
+std::vector<std::wstring> namesOf(std::wstring_view member, std::span<const NamedArg> named) {
+    std::vector<std::wstring> names;
+    names.reserve(1 + named.size());
+    names.emplace_back(member);
+    for (const NamedArg& n : named) names.emplace_back(n.name);
+    return names;
+}
+
+// The cache key of a list of names; no name contains a NUL.
+std::wstring keyOf(const std::vector<std::wstring>& names) {
+    std::wstring key;
+    for (const std::wstring& n : names) key.append(n).push_back(L'\0');
+    return key;
+}
+
+// The DISPIDs of `names` on `object`, from `cache` or one GetIDsOfNames call.
+std::vector<DISPID> resolve(IDispatch* object, std::vector<std::wstring>& names,
+                            const std::string& what, const RetryPolicy& retry, DispIdCache* cache) {
+    std::wstring key = cache ? keyOf(names) : std::wstring();
+    if (cache)
+        if (const std::vector<DISPID>* known = cache->find(object, key)) return *known;
+    std::vector<LPOLESTR> text;
+    for (std::wstring& n : names) text.push_back(n.data());
+    std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
+    auto lookup = [&] {
+        return object->GetIDsOfNames(IID_NULL, text.data(), static_cast<UINT>(text.size()),
+                                     kCallLocale, ids.data());
+    };
+    const HRESULT hr = retryLoop(
+        retry, [](void* c) -> HRESULT { return (*static_cast<decltype(lookup)*>(c))(); }, &lookup,
+        false);
+    if (hr == DISP_E_UNKNOWNNAME) {
+        std::string unknown;
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            if (ids[i] == DISPID_UNKNOWN)
+                unknown += (unknown.empty() ? "" : ", ") + narrow(names[i]);
+        throw HostError(HostError::Cause::Other, what + ": unknown name " + unknown);
     }
-    throw hostError(hr, what);
+    if (FAILED(hr)) throw hostError(hr, what);
+    if (cache) cache->remember(object, std::move(key), ids);
+    return ids;
 }
 
 }  // namespace
 
 Variant invoke(IDispatch* object, std::wstring_view member, WORD flags,
                std::initializer_list<Variant> positional, std::span<const NamedArg> named,
-               const RetryPolicy& retry) {
-    const std::string what = describeMember(member);
+               const RetryPolicy& retry, DispIdCache* cache) {
+    const std::string what = narrow(member);
     if (!object) throw HostError(HostError::Cause::NotFound, what + ": object is not set");
-
-    std::vector<std::wstring> nameText;
-    nameText.reserve(1 + named.size());
-    nameText.emplace_back(member);
-    for (const NamedArg& n : named) nameText.emplace_back(n.name);
-    std::vector<LPOLESTR> names;
-    for (std::wstring& n : nameText) names.push_back(n.data());
-    std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
-
     const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
     if (put && (positional.size() != 1 || !named.empty()))
         throw std::logic_error("a property put takes exactly one value");
 
-    const HRESULT hr = withRetry(retry, [&] {
-        return object->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()),
-                                     LOCALE_USER_DEFAULT, ids.data());
-    });
-    if (hr == DISP_E_UNKNOWNNAME) {
-        std::string unknown;
-        for (std::size_t i = 0; i < ids.size(); ++i)
-            if (ids[i] == DISPID_UNKNOWN)
-                unknown += (unknown.empty() ? "" : ", ") + narrow(nameText[i]);
-        throw HostError(HostError::Cause::Other, what + ": unknown name " + unknown);
-    }
-    if (FAILED(hr)) throw hostError(hr, what);
+    std::vector<std::wstring> names = namesOf(member, named);
+    const std::vector<DISPID> ids = resolve(object, names, what, retry, cache);
 
     std::vector<VARIANT> args;
     args.reserve(named.size() + positional.size());
@@ -495,8 +656,11 @@ Ref<IDispatch> toDispatch(const Variant& v, std::string_view what) {
     const VARIANT& raw = v.get();
     if (raw.vt == VT_DISPATCH && raw.pdispVal) return Ref<IDispatch>::share(raw.pdispVal);
     if (raw.vt == VT_UNKNOWN && raw.punkVal) {
-        Ref<IDispatch> d = Ref<IUnknown>::share(raw.punkVal).query<IDispatch>();
-        if (d) return d;
+        Ref<IDispatch> d;
+        const HRESULT hr =
+            raw.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.put()));
+        if (SUCCEEDED(hr) && d) return d;
+        if (causeOf(hr) == HostError::Cause::Busy) throw hostError(hr, what);
     }
     throw HostError(HostError::Cause::NotFound, std::string(what) + ": no object");
 }

@@ -20,7 +20,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "host/CellValue.h"
 #include "host/Failure.h"
@@ -169,8 +172,12 @@ private:
 };
 
 // Keeps COM initialised on the constructing thread as a single-threaded apartment (the
-// apartment a window's thread needs) for the object's lifetime. A thread that is already
-// initialised in another mode is left as it is.
+// apartment a window's thread needs) for the object's lifetime, with a message filter
+// registered: a call the application rejects as busy is retried by COM until the deadline
+// of the withRetry that made it (at once rejected outside one), and incoming calls are
+// handled as without a filter. A thread that is already initialised in another mode is
+// left as it is and gets no filter (only single-threaded apartments have one). The
+// previous filter is restored on destruction.
 class Apartment {
 public:
     Apartment();
@@ -180,6 +187,8 @@ public:
 
 private:
     bool mustUninitialize_ = false;
+    bool filterRegistered_ = false;
+    Ref<IMessageFilter> previousFilter_;
 };
 
 // --- text ---
@@ -225,41 +234,99 @@ struct NamedArg {
     Variant value;
 };
 
-// How long a call that the application rejects as busy is retried before it fails.
-struct RetryPolicy {
-    std::chrono::milliseconds busyFor{2000};
+// The locale of every GetIDsOfNames and Invoke: US English, as VBA passes it. Member names
+// and argument values are then read the same way whatever the user's locale (an English
+// Excel asked in another locale can fail with 0x80028018).
+constexpr LCID kCallLocale = 1033;
+
+// How long a call that the application rejects as busy is retried before it fails, and
+// whether that wait has already run out once. Once it has, each further call is tried
+// once and a busy answer fails at once (so the cleanup of a failed run does not wait again
+// for every call), until a call other than a name lookup is answered (a lookup can be
+// answered while the call itself is refused) or newRun() is called. That state is shared
+// by every call made with the same policy object, const or not: one host's calls share
+// one policy.
+class RetryPolicy {
+public:
+    explicit RetryPolicy(std::chrono::milliseconds busyFor = std::chrono::milliseconds(2000))
+        : busyFor_(busyFor) {}
+
+    std::chrono::milliseconds busyFor() const noexcept { return busyFor_; }
+    // True while calls fail at once when busy.
+    bool exhausted() const noexcept { return exhausted_; }
+    // Lets the next busy call wait again for the whole allowance.
+    void newRun() const noexcept { exhausted_ = false; }
+
+private:
+    friend HRESULT retryLoop(const RetryPolicy& retry, HRESULT (*attempt)(void*), void* call,
+                             bool answerEndsBusy);
+    std::chrono::milliseconds busyFor_;
+    mutable bool exhausted_ = false;
 };
 
-// Runs `call` (which returns an HRESULT) again while it fails as busy, pausing between
-// attempts, until it succeeds, fails otherwise or `retry.busyFor` has passed.
+// Runs `attempt(call)` again while it fails as busy (see causeOf), pausing between attempts,
+// until it succeeds, fails otherwise or `retry` allows no more waiting. While it runs, the
+// message filter registered by Apartment retries rejected calls within the same deadline.
+// `answerEndsBusy`: whether an answer that is not busy ends the fail-at-once state.
+HRESULT retryLoop(const RetryPolicy& retry, HRESULT (*attempt)(void*), void* call,
+                  bool answerEndsBusy = true);
+
+// Runs `call` (which returns an HRESULT) under `retry`; see retryLoop.
 template <class Call>
 HRESULT withRetry(const RetryPolicy& retry, Call&& call) {
-    const auto deadline = std::chrono::steady_clock::now() + retry.busyFor;
-    auto pause = std::chrono::milliseconds(10);
-    for (;;) {
-        const HRESULT hr = call();
-        if (causeOf(hr) != HostError::Cause::Busy || std::chrono::steady_clock::now() >= deadline)
-            return hr;
-        Sleep(static_cast<DWORD>(pause.count()));
-        pause = std::min(pause * 2, std::chrono::milliseconds(200));
-    }
+    using C = std::remove_reference_t<Call>;
+    return retryLoop(
+        retry, [](void* c) -> HRESULT { return (*static_cast<C*>(c))(); },
+        const_cast<void*>(static_cast<const void*>(std::addressof(call))));
 }
 
+// The DISPIDs GetIDsOfNames gave for a member and the names of its named arguments, per
+// object. An object's DISPIDs stay the same for its lifetime (IDispatch guarantees it), so
+// a repeated call on the same object needs only Invoke. Objects of one type are not
+// assumed to share DISPIDs: learning an object's type would cost a round trip of its own.
+// The cache holds a reference to each object it knows, so no other object can take its
+// address while the entry lives; the owner drops entries with forget() when it lets an
+// object go and with clear() at the end of a run. Past `capacity` objects it starts over.
+class DispIdCache {
+public:
+    explicit DispIdCache(std::size_t capacity = 256) : capacity_(capacity) {}
+
+    // The DISPIDs remembered under `key` for `object`, or null. invoke's key is the member's
+    // name and then the named arguments' names, each followed by a NUL, as spelled.
+    const std::vector<DISPID>* find(IDispatch* object, std::wstring_view key) const;
+    // Remembers `ids` under `key` for `object`, taking a reference to it.
+    void remember(IDispatch* object, std::wstring key, std::vector<DISPID> ids);
+    // Drops the object's entry and the reference the cache held.
+    void forget(IDispatch* object) noexcept;
+    void clear() noexcept { entries_.clear(); }
+    std::size_t objects() const noexcept { return entries_.size(); }
+
+private:
+    struct Entry {
+        Ref<IDispatch> held;
+        std::unordered_map<std::wstring, std::vector<DISPID>> ids;
+    };
+    std::size_t capacity_;
+    std::unordered_map<IDispatch*, Entry> entries_;
+};
+
 // Calls `member` of `object` by name: GetIDsOfNames resolves the member and the names of
-// the named arguments in one call, then Invoke runs it with the positional arguments
-// (given in their natural order) and the named ones. A property put passes its value as
-// the one named argument DISPID_PROPERTYPUT. Rejected calls are retried per `retry`.
-// Any failure: HostError with the EXCEPINFO description when there is one.
+// the named arguments in one call (skipped when `cache` knows them), then Invoke runs it
+// with the positional arguments (given in their natural order) and the named ones. A
+// property put passes its value as the one named argument DISPID_PROPERTYPUT. Both calls
+// pass kCallLocale. Busy answers of either call are retried per `retry`. Any failure:
+// HostError with the EXCEPINFO description when there is one.
 Variant invoke(IDispatch* object, std::wstring_view member, WORD flags,
                std::initializer_list<Variant> positional, std::span<const NamedArg> named = {},
-               const RetryPolicy& retry = {});
+               const RetryPolicy& retry = RetryPolicy(), DispIdCache* cache = nullptr);
 
 // Calls a member by its DISPID (for DISPID_NEWENUM and DISPID_VALUE), same rules.
 Variant invokeId(IDispatch* object, DISPID id, std::wstring_view what, WORD flags,
-                 const RetryPolicy& retry = {});
+                 const RetryPolicy& retry = RetryPolicy());
 
 // The IDispatch a VARIANT holds (VT_DISPATCH, or VT_UNKNOWN that has one). Nothing or a
-// null object: HostError (NotFound) naming `what`.
+// null object: HostError (NotFound) naming `what`; a busy refusal of the QueryInterface:
+// HostError (Busy).
 Ref<IDispatch> toDispatch(const Variant& v, std::string_view what);
 
 // Integer and text results of property gets, converted as the object model's callers do.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -78,6 +79,23 @@ Variant valueToPut(const CellValue& value) {
     return com::toVariant(value);
 }
 
+// The interface T of an object that is known to have it (the running application's
+// IDispatch, an enumeration's IEnumVARIANT). A busy Excel rejects QueryInterface like any
+// other call; a client's proxy sends it as IRemUnknown::RemQueryInterface, and Wine's
+// proxy reports a rejected one as E_NOINTERFACE rather than RPC_E_CALL_REJECTED. For an
+// interface the object must have, both therefore mean busy: they are retried within the
+// busy allowance and end as Busy.
+template <class T>
+Ref<T> queryKnown(IUnknown* object, const com::RetryPolicy& retry, std::string_view what) {
+    Ref<T> out;
+    const HRESULT hr = com::withRetry(retry, [&] {
+        const HRESULT r = object->QueryInterface(__uuidof(T), reinterpret_cast<void**>(out.put()));
+        return r == E_NOINTERFACE ? RPC_E_CALL_REJECTED : r;
+    });
+    com::check(hr, what);
+    return out;
+}
+
 }  // namespace
 
 struct ExcelHost::Impl {
@@ -86,6 +104,9 @@ struct ExcelHost::Impl {
     com::Apartment apartment;
     Options options;
     com::RetryPolicy retry;
+    // Member ids learnt in the run, per object: a second call on the same object is one
+    // round trip. Emptied with the objects at the end of the run.
+    com::DispIdCache names;
     // The objects of the run still held, by handle id. Ids are never reused, so a handle
     // that was released (at the end of its run or on its own) finds nothing.
     std::unordered_map<std::uint32_t, Object> objects;
@@ -133,7 +154,7 @@ struct ExcelHost::Impl {
     Variant call(IDispatch* object, std::wstring_view member, WORD flags,
                  std::initializer_list<Variant> positional = {},
                  std::span<const NamedArg> named = {}) {
-        return com::invoke(object, member, flags, positional, named, retry);
+        return com::invoke(object, member, flags, positional, named, retry, &names);
     }
 
     // member get that must yield an object
@@ -144,15 +165,61 @@ struct ExcelHost::Impl {
             com::narrow(member));
     }
 
+    // Excel reports nearly every refusal of its object model as run-time error 1004
+    // (0x800A03EC) with a localized description, whatever the reason, so the code tells a
+    // protected sheet from a bad address no better than the description. The reason is
+    // told by the call and the state instead: `f` runs, and a failure of cause Other takes
+    // the cause `why()` gives, when it gives one. Gone, Busy and NotFound stay as they are.
+    template <class F, class Why>
+    auto reasoned(F&& f, Why&& why) {
+        try {
+            return f();
+        } catch (const HostError& e) {
+            if (e.cause() != HostError::Cause::Other) throw;
+            const std::optional<HostError::Cause> cause = why();
+            if (!cause) throw;
+            throw HostError(*cause, e.what());
+        }
+    }
+
+    // A boolean property of `object`, reached through `path` (each member an object but
+    // the last); false when it cannot be read, so that asking never hides the failure
+    // that made the caller ask.
+    bool flag(IDispatch* object, std::initializer_list<std::wstring_view> path) noexcept {
+        try {
+            Ref<IDispatch> at = Ref<IDispatch>::share(object);
+            const std::wstring_view* property = path.end() - 1;
+            for (const std::wstring_view* m = path.begin(); m != property; ++m)
+                at = this->object(at.get(), *m);
+            const Variant v = call(at.get(), *property, kGet);
+            return v.type() == VT_BOOL && v.get().boolVal != VARIANT_FALSE;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
+    // Protected when the failed change was on a protected sheet (the range's
+    // Worksheet.ProtectContents).
+    std::optional<HostError::Cause> protectedContents(IDispatch* range) noexcept {
+        if (flag(range, {L"Worksheet", L"ProtectContents"})) return HostError::Cause::Protected;
+        return std::nullopt;
+    }
+
+    // Protected when the sheet's workbook has its structure protected (adding, deleting
+    // and renaming sheets are refused then).
+    std::optional<HostError::Cause> protectedStructure(IDispatch* sheet) noexcept {
+        if (flag(sheet, {L"Parent", L"ProtectStructure"})) return HostError::Cause::Protected;
+        return std::nullopt;
+    }
+
     Ref<IEnumVARIANT> enumerator(IDispatch* collection) {
         const Variant v = com::invokeId(collection, DISPID_NEWENUM, L"_NewEnum",
                                         DISPATCH_METHOD | DISPATCH_PROPERTYGET, retry);
         Ref<IUnknown> unknown;
         if (v.type() == VT_UNKNOWN) unknown = Ref<IUnknown>::share(v.get().punkVal);
         if (v.type() == VT_DISPATCH) unknown = Ref<IUnknown>::share(v.get().pdispVal);
-        Ref<IEnumVARIANT> e = unknown.query<IEnumVARIANT>();
-        if (!e) throw HostError(HostError::Cause::Other, "_NewEnum: no enumerator");
-        return e;
+        if (!unknown) throw HostError(HostError::Cause::Other, "_NewEnum: no enumerator");
+        return queryKnown<IEnumVARIANT>(unknown.get(), retry, "_NewEnum");
     }
 
     // The next item of an enumeration, fetched `batchSize` at a time.
@@ -184,12 +251,16 @@ std::size_t ExcelHost::heldObjects() const noexcept {
     return impl_->objects.size();
 }
 
-void ExcelHost::beginRun() {}
+void ExcelHost::beginRun() {
+    // A busy Excel met in an earlier run is waited for again before this run fails fast.
+    impl_->retry.newRun();
+}
 
 void ExcelHost::endRun(RunEnd) noexcept {
     // Releasing a reference to a process that has gone returns at once with an error,
     // which there is nothing to do about.
     impl_->base = impl_->last;
+    impl_->names.clear();
     impl_->cellsOfSheet.clear();
     impl_->objects.clear();
 }
@@ -198,8 +269,10 @@ void ExcelHost::release(RangeHandle range) noexcept {
     // Dropping the entry releases the reference to Excel's Range at once. A handle of
     // another kind that shares the id is not the caller's to release.
     const auto found = impl_->objects.find(range.id);
-    if (found != impl_->objects.end() && found->second.kind == Kind::Range)
+    if (found != impl_->objects.end() && found->second.kind == Kind::Range) {
+        impl_->names.forget(found->second.dispatch.get());
         impl_->objects.erase(found);
+    }
 }
 
 std::optional<AppHandle> ExcelHost::attach(std::string_view className) {
@@ -212,14 +285,14 @@ std::optional<AppHandle> ExcelHost::attach(std::string_view className) {
     hr = GetActiveObject(clsid, nullptr, unknown.put());
     if (hr == MK_E_UNAVAILABLE) return std::nullopt;  // not running
     com::check(hr, "finding the running " + std::string(className));
-    Ref<IDispatch> app;
-    hr = com::withRetry(impl_->retry, [&] {
-        return unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(app.put()));
-    });
-    // A registration left behind by a process that has gone: nothing runs.
-    if (com::causeOf(hr) == HostError::Cause::Gone) return std::nullopt;
-    com::check(hr, "attaching to " + std::string(className));
-    return impl_->add<AppTag>(std::move(app));
+    try {
+        return impl_->add<AppTag>(queryKnown<IDispatch>(unknown.get(), impl_->retry,
+                                                        "attaching to " + std::string(className)));
+    } catch (const HostError& e) {
+        // A registration left behind by a process that has gone: nothing runs.
+        if (e.cause() == HostError::Cause::Gone) return std::nullopt;
+        throw;
+    }
 }
 
 // --- application ---
@@ -266,8 +339,10 @@ SheetHandle ExcelHost::SheetsAdd(AppHandle app, After after) {
     // several sheets unless it is told one.
     const NamedArg named[] = {{L"After", Variant::dispatch(afterSheet)},
                               {L"Count", Variant::i4(1)}};
-    return impl_->add<SheetTag>(
-        com::toDispatch(impl_->call(sheets.get(), L"Add", kMethod, {}, named), "Sheets.Add"));
+    Variant added =
+        impl_->reasoned([&] { return impl_->call(sheets.get(), L"Add", kMethod, {}, named); },
+                        [&] { return impl_->protectedStructure(afterSheet); });
+    return impl_->add<SheetTag>(com::toDispatch(added, "Sheets.Add"));
 }
 
 void ExcelHost::DisplayAlerts(AppHandle app, bool on) {
@@ -281,7 +356,13 @@ void ExcelHost::ScreenUpdating(AppHandle app, bool on) {
 }
 
 void ExcelHost::Calculation(AppHandle app, std::int16_t mode) {
-    impl_->call(impl_->dispatchOf(app, "Calculation"), L"Calculation", kPut, {Variant::i2(mode)});
+    // The code is the put's only argument: a refusal is a refusal of the code.
+    impl_->reasoned(
+        [&] {
+            return impl_->call(impl_->dispatchOf(app, "Calculation"), L"Calculation", kPut,
+                               {Variant::i2(mode)});
+        },
+        [] { return std::optional(HostError::Cause::BadArgument); });
 }
 
 // --- workbook ---
@@ -302,11 +383,20 @@ std::string ExcelHost::Name(SheetHandle sheet) {
 }
 
 void ExcelHost::setName(SheetHandle sheet, std::string_view name) {
-    impl_->call(impl_->dispatchOf(sheet, "Name"), L"Name", kPut, {Variant::text(com::widen(name))});
+    IDispatch* s = impl_->dispatchOf(sheet, "Name");
+    // Refused with the structure unprotected: a name Excel does not take.
+    impl_->reasoned(
+        [&] { return impl_->call(s, L"Name", kPut, {Variant::text(com::widen(name))}); },
+        [&] {
+            return std::optional(
+                impl_->protectedStructure(s).value_or(HostError::Cause::BadArgument));
+        });
 }
 
 void ExcelHost::Delete(SheetHandle sheet) {
-    impl_->call(impl_->dispatchOf(sheet, "Delete"), L"Delete", kMethod);
+    IDispatch* s = impl_->dispatchOf(sheet, "Delete");
+    impl_->reasoned([&] { return impl_->call(s, L"Delete", kMethod); },
+                    [&] { return impl_->protectedStructure(s); });
 }
 
 void ExcelHost::Select(SheetHandle sheet) {
@@ -314,8 +404,11 @@ void ExcelHost::Select(SheetHandle sheet) {
 }
 
 RangeHandle ExcelHost::Range(SheetHandle sheet, std::string_view address) {
-    return impl_->add<RangeTag>(impl_->object(impl_->dispatchOf(sheet, "Range"), L"Range",
-                                              {Variant::text(com::widen(address))}));
+    IDispatch* s = impl_->dispatchOf(sheet, "Range");
+    // Only the address can make Range(address) fail on a sheet that is there.
+    return impl_->add<RangeTag>(impl_->reasoned(
+        [&] { return impl_->object(s, L"Range", {Variant::text(com::widen(address))}); },
+        [] { return std::optional(HostError::Cause::BadArgument); }));
 }
 
 RangeHandle ExcelHost::Range(SheetHandle sheet, RangeHandle first, RangeHandle second) {
@@ -368,9 +461,10 @@ void ExcelHost::Copy(RangeHandle range) {
 
 void ExcelHost::Copy(RangeHandle range, Destination destination) {
     IDispatch* source = impl_->dispatchOf(range, "Copy");
-    const NamedArg named[] = {
-        {L"Destination", Variant::dispatch(impl_->dispatchOf(destination.range, "Copy"))}};
-    impl_->call(source, L"Copy", kMethod, {}, named);
+    IDispatch* target = impl_->dispatchOf(destination.range, "Copy");
+    const NamedArg named[] = {{L"Destination", Variant::dispatch(target)}};
+    impl_->reasoned([&] { return impl_->call(source, L"Copy", kMethod, {}, named); },
+                    [&] { return impl_->protectedContents(target); });
 }
 
 void ExcelHost::PasteSpecial(RangeHandle range, PasteSpecialArgs args) {
@@ -380,15 +474,21 @@ void ExcelHost::PasteSpecial(RangeHandle range, PasteSpecialArgs args) {
         {L"SkipBlanks", Variant::boolean(args.SkipBlanks)},
         {L"Transpose", Variant::boolean(args.Transpose)},
     };
-    impl_->call(impl_->dispatchOf(range, "PasteSpecial"), L"PasteSpecial", kMethod, {}, named);
+    IDispatch* r = impl_->dispatchOf(range, "PasteSpecial");
+    impl_->reasoned([&] { return impl_->call(r, L"PasteSpecial", kMethod, {}, named); },
+                    [&] { return impl_->protectedContents(r); });
 }
 
 void ExcelHost::Merge(RangeHandle range) {
-    impl_->call(impl_->dispatchOf(range, "Merge"), L"Merge", kMethod);
+    IDispatch* r = impl_->dispatchOf(range, "Merge");
+    impl_->reasoned([&] { return impl_->call(r, L"Merge", kMethod); },
+                    [&] { return impl_->protectedContents(r); });
 }
 
 void ExcelHost::UnMerge(RangeHandle range) {
-    impl_->call(impl_->dispatchOf(range, "UnMerge"), L"UnMerge", kMethod);
+    IDispatch* r = impl_->dispatchOf(range, "UnMerge");
+    impl_->reasoned([&] { return impl_->call(r, L"UnMerge", kMethod); },
+                    [&] { return impl_->protectedContents(r); });
 }
 
 RangeValue ExcelHost::Value(RangeHandle range) {
@@ -397,7 +497,9 @@ RangeValue ExcelHost::Value(RangeHandle range) {
 }
 
 void ExcelHost::setValue(RangeHandle range, const CellValue& value) {
-    impl_->call(impl_->dispatchOf(range, "Value"), L"Value", kPut, {valueToPut(value)});
+    IDispatch* r = impl_->dispatchOf(range, "Value");
+    impl_->reasoned([&] { return impl_->call(r, L"Value", kPut, {valueToPut(value)}); },
+                    [&] { return impl_->protectedContents(r); });
 }
 
 CellEnumHandle ExcelHost::enumerateCells(RangeHandle range) {

@@ -10,7 +10,12 @@
 // description when it gives one. The cause tells: the application quit or crashed (Gone),
 // it refused the call because it is busy, e.g. a cell is being edited, for longer than the
 // busy allowance (Busy), no such sheet or item (NotFound), an argument it refused
-// (BadArgument), a protected sheet or workbook (Protected), anything else (Other).
+// (BadArgument), a protected sheet or workbook (Protected), anything else (Other). Excel
+// reports both of the last reasons as error 1004 (0x800A03EC), so they are told apart by
+// the call and the state: a refused Range(address) or Calculation is BadArgument; a
+// refused change (Merge, UnMerge, a value write, a paste, a copy) is Protected when the
+// sheet's ProtectContents reads true; a refused Sheets.Add, Delete or rename is Protected
+// when the workbook's ProtectStructure does (a refused rename is BadArgument otherwise).
 #pragma once
 
 #include <chrono>
