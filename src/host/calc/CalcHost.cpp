@@ -1091,10 +1091,9 @@ struct CalcHost::Impl {
         Reference<container::XIndexAccess> indexed(dst.doc->getSheets(), UNO_QUERY_THROW);
         const sal_Int32 tab = sheets2->importSheet(pattern, "gmpattern", indexed->getCount());
         Reference<container::XNamed> imported(indexed->getByIndex(tab), UNO_QUERY_THROW);
-        const ScopeExit dropImported(
-            [sheets = dst.doc->getSheets(), name = imported->getName()] {
-                tryQuietly([&] { sheets->removeByName(name); });
-            });
+        const ScopeExit dropImported([sheets = dst.doc->getSheets(), name = imported->getName()] {
+            tryQuietly([&] { sheets->removeByName(name); });
+        });
 
         const sal_Int16 dstTab = sheetIndex(dst);
         Reference<util::XMergeable>(range, UNO_QUERY_THROW)->merge(false);
@@ -1215,18 +1214,19 @@ struct CalcHost::Impl {
 
     // Gives the cells of `target` the formatting `groups` read from the same-sized area
     // `from`, one group of equally formatted cells at a time, and checks that Calc took it.
-    // A group whose every cell already has its formatting in the target is left alone:
-    // setting formats on cells that hold many merged areas costs Calc time that grows faster
-    // than the number of cells.
+    // Only what differs is sent: a group whose every cell already has its formatting is left
+    // alone, and of the others only the properties that differ go (setting formats on cells
+    // that hold many merged areas costs Calc time that grows faster than the number of cells).
     void applyFormats(const std::vector<FormatGroup>& groups, const Area& from, const Sheet& dst,
                       const Area& target) {
-        const std::vector<std::size_t> needed = formatsDiffering(groups, from, dst, target);
-        if (needed.empty()) return;
+        const std::vector<FormatChange> changes = formatsDiffering(groups, from, dst, target);
+        if (changes.empty()) return;
         Reference<lang::XMultiServiceFactory> factory(dst.doc, UNO_QUERY_THROW);
         const sal_Int16 dstSheet = sheetIndex(dst);
         const long dr = target.firstRow - from.firstRow, dc = target.firstColumn - from.firstColumn;
-        for (const std::size_t g : needed) {
-            uno::Sequence<table::CellRangeAddress> moved = groups[g].rects;
+        for (const FormatChange& change : changes) {
+            const FormatGroup& group = groups[change.group];
+            uno::Sequence<table::CellRangeAddress> moved = group.rects;
             for (sal_Int32 k = 0; k < moved.getLength(); ++k) {
                 auto& a = moved.getArray()[k];
                 a.Sheet = dstSheet;
@@ -1238,33 +1238,43 @@ struct CalcHost::Impl {
             Reference<sheet::XSheetCellRangeContainer> targetRanges(
                 factory->createInstance("com.sun.star.sheet.SheetCellRanges"), UNO_QUERY_THROW);
             targetRanges->addRangeAddresses(moved, false);
-            Reference<beans::XPropertySet> tp(targetRanges, UNO_QUERY_THROW);
-            changing(dst.doc);
-            if (groups[g].style.hasValue()) tp->setPropertyValue("CellStyle", groups[g].style);
-            // Never send a void value: properties that have none are left as they are.
+            if (change.style) {
+                changing(dst.doc);
+                Reference<beans::XPropertySet>(targetRanges, UNO_QUERY_THROW)
+                    ->setPropertyValue("CellStyle", group.style);
+            }
             std::vector<OUString> setNames;
             std::vector<uno::Any> setValues;
-            for (sal_Int32 k = 0; k < groups[g].values.getLength(); ++k) {
-                if (!groups[g].values[k].hasValue()) continue;
+            for (const sal_Int32 k : change.properties) {
                 setNames.push_back(formatNames[k]);
-                setValues.push_back(groups[g].values[k]);
+                setValues.push_back(group.values[k]);
             }
-            Reference<beans::XMultiPropertySet> tm(targetRanges, UNO_QUERY_THROW);
+            if (setNames.empty()) continue;
             changing(dst.doc);
-            tm->setPropertyValues(
-                uno::Sequence<OUString>(setNames.data(), static_cast<sal_Int32>(setNames.size())),
-                uno::Sequence<uno::Any>(setValues.data(),
-                                        static_cast<sal_Int32>(setValues.size())));
+            Reference<beans::XMultiPropertySet>(targetRanges, UNO_QUERY_THROW)
+                ->setPropertyValues(
+                    uno::Sequence<OUString>(setNames.data(),
+                                            static_cast<sal_Int32>(setNames.size())),
+                    uno::Sequence<uno::Any>(setValues.data(),
+                                            static_cast<sal_Int32>(setValues.size())));
         }
         if (!formatsDiffering(groups, from, dst, target).empty())
             fail(Cause::Other, "format paste: Calc did not take every format");
     }
 
-    // The groups (indices into `groups`, read from `from`) that some cell of `target` does
-    // not have the formatting of yet.
-    std::vector<std::size_t> formatsDiffering(const std::vector<FormatGroup>& groups,
-                                              const Area& from, const Sheet& dst,
-                                              const Area& target) {
+    // What a group of `groups` (read from `from`) needs so that every one of its cells in
+    // `target` has its formatting: its style, when some cell's differs (setting a style
+    // resets what was set by hand, so every property then goes again), and the properties
+    // that differ. Properties the group has no value for are never sent (a void value).
+    struct FormatChange {
+        std::size_t group;
+        bool style = false;
+        std::vector<sal_Int32> properties;  // indices into formatNames
+    };
+
+    std::vector<FormatChange> formatsDiffering(const std::vector<FormatGroup>& groups,
+                                               const Area& from, const Sheet& dst,
+                                               const Area& target) {
         const std::vector<FormatGroup> now = formatGroups(dst, target);
         const long cols = target.columns();
         const long dr = target.firstRow - from.firstRow, dc = target.firstColumn - from.firstColumn;
@@ -1281,37 +1291,32 @@ struct CalcHost::Impl {
                 }
             }
         }
-        auto sameAs = [](const FormatGroup& x, const FormatGroup& y) {
-            if (x.style != y.style) return false;
-            // A property the source block has no value for is not pasted: it cannot differ.
-            for (sal_Int32 k = 0; k < x.values.getLength(); ++k) {
-                if (x.values[k].hasValue() && x.values[k] != y.values[k]) return false;
-            }
-            return true;
-        };
-        // -1 unknown, 0 differs, 1 same; by (source group, target group).
-        std::vector<signed char> pairSame(groups.size() * now.size(), -1);
-        std::vector<std::size_t> out;
+        std::vector<FormatChange> out;
         for (std::size_t g = 0; g < groups.size(); ++g) {
-            bool needed = false;
-            for (const auto& rect : groups[g].rects) {
+            const FormatGroup& x = groups[g];
+            // The target groups the source group's cells are in now; -1 for a cell in none.
+            std::vector<char> met(now.size() + 1, 0);
+            for (const auto& rect : x.rects) {
                 const Area r = fromCalc(rect);
-                for (long row = r.firstRow; row <= r.lastRow && !needed; ++row) {
-                    for (long col = r.firstColumn; col <= r.lastColumn && !needed; ++col) {
+                for (long row = r.firstRow; row <= r.lastRow; ++row) {
+                    for (long col = r.firstColumn; col <= r.lastColumn; ++col) {
                         const int h = nowAt[static_cast<std::size_t>(
                             (row + dr - target.firstRow) * cols + col + dc - target.firstColumn)];
-                        if (h < 0) {
-                            needed = true;
-                            break;
-                        }
-                        signed char& same = pairSame[g * now.size() + static_cast<std::size_t>(h)];
-                        if (same < 0) same = sameAs(groups[g], now[static_cast<std::size_t>(h)]);
-                        needed = same == 0;
+                        met[static_cast<std::size_t>(h + 1)] = 1;
                     }
                 }
-                if (needed) break;
             }
-            if (needed) out.push_back(g);
+            FormatChange change{g, met[0] != 0, {}};
+            for (std::size_t h = 0; h < now.size() && !change.style; ++h)
+                change.style = met[h + 1] && now[h].style != x.style;
+            for (sal_Int32 k = 0; k < x.values.getLength(); ++k) {
+                if (!x.values[k].hasValue()) continue;
+                bool differs = change.style;
+                for (std::size_t h = 0; h < now.size() && !differs; ++h)
+                    differs = met[h + 1] && x.values[k] != now[h].values[k];
+                if (differs) change.properties.push_back(k);
+            }
+            if (change.style || !change.properties.empty()) out.push_back(std::move(change));
         }
         return out;
     }
