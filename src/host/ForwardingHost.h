@@ -2,7 +2,8 @@
 // operation: before() is told the operation's name ("Sheets" for both overloads) before the
 // call reaches the inner host, after() once it has returned or thrown. Tests use it to fail
 // chosen calls, benchmarks to time them. The run span (beginRun/endRun) is forwarded too and
-// can be overridden like any call.
+// can be overridden like any call. ForwardingBulkHost does the same over a backend with bulk
+// operations, so faults can be injected beneath the batching layer as well.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include "host/BulkHost.h"
 #include "host/SpreadsheetHost.h"
 
 namespace gridmoor {
 
-class ForwardingHost : public SpreadsheetHost {
+template <class Interface>
+class ForwardingHostOver : public Interface {
 public:
-    explicit ForwardingHost(SpreadsheetHost& inner) : inner_(inner) {}
+    explicit ForwardingHostOver(Interface& inner) : inner_(inner) {}
 
     void beginRun() override {
         const Around around(*this, "beginRun");
@@ -168,21 +171,49 @@ protected:
     virtual void before(const char* /*op*/) {}
     virtual void after(const char* /*op*/) noexcept {}
 
-private:
+    Interface& inner() noexcept { return inner_; }
+
     // Calls after() when the forwarded call ends, by return or by exception.
     class Around {
     public:
-        Around(ForwardingHost& host, const char* op) : host_(host), op_(op) { host_.before(op_); }
+        Around(ForwardingHostOver& host, const char* op) : host_(host), op_(op) {
+            host_.before(op_);
+        }
         ~Around() { host_.after(op_); }
         Around(const Around&) = delete;
         Around& operator=(const Around&) = delete;
 
     private:
-        ForwardingHost& host_;
+        ForwardingHostOver& host_;
         const char* op_;
     };
 
-    SpreadsheetHost& inner_;
+private:
+    Interface& inner_;
+};
+
+using ForwardingHost = ForwardingHostOver<SpreadsheetHost>;
+
+class ForwardingBulkHost : public ForwardingHostOver<BulkHost> {
+public:
+    using ForwardingHostOver<BulkHost>::ForwardingHostOver;
+
+    CellBlock readBlock(SheetHandle sheet, const A1Area& area) override {
+        const Around around(*this, "readBlock");
+        return inner().readBlock(sheet, area);
+    }
+    std::vector<A1Area> mergedAreasMeeting(SheetHandle sheet, const A1Area& region) override {
+        const Around around(*this, "mergedAreasMeeting");
+        return inner().mergedAreasMeeting(sheet, region);
+    }
+    void mergeAreas(SheetHandle sheet, std::span<const A1Area> areas) override {
+        const Around around(*this, "mergeAreas");
+        inner().mergeAreas(sheet, areas);
+    }
+    void writeAreas(SheetHandle sheet, std::span<const AreaWrite> writes) override {
+        const Around around(*this, "writeAreas");
+        inner().writeAreas(sheet, writes);
+    }
 };
 
 }  // namespace gridmoor

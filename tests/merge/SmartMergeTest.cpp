@@ -2,8 +2,10 @@
 
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "host/BatchingHost.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/SmartMerge.h"
@@ -25,6 +27,9 @@ std::string msg(std::string_view a, std::string_view b = {}) {
     return std::string(a) + std::string(b);
 }
 
+// How the command reaches the workbook: call by call, or through the batching layer.
+enum class Route { Direct, Batched };
+
 // A workbook with two worksheets; Sheet1 is active.
 struct Workbook {
     MemoryHost host;
@@ -32,10 +37,15 @@ struct Workbook {
 
     Workbook() { host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"}); }
 
-    void run(std::string address) {
+    void run(std::string address, Route route = Route::Direct) {
         view.type(std::move(address));
         host.resetCalls();
-        Command3_Click(host, view);
+        if (route == Route::Direct) {
+            Command3_Click(host, view);
+            return;
+        }
+        BatchingHost layer(host);
+        Command3_Click(layer, view);
     }
 
     // The merge calls the run made on the scratch sheet, as plain addresses.
@@ -75,17 +85,23 @@ void PrintTo(const LineCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class SmartMergeLineTest : public ::testing::TestWithParam<LineCase> {};
+class SmartMergeLineTest : public ::testing::TestWithParam<std::tuple<Route, LineCase>> {};
 
 TEST_P(SmartMergeLineTest, MergesRunsKeepsEveryValueAndCleansUp) {
-    const LineCase& c = GetParam();
+    const auto& [route, c] = GetParam();
     Workbook wb;
     wb.host.setCells("Sheet1", c.block, c.values);
-    wb.run(c.address);
+    wb.run(c.address, route);
 
     EXPECT_EQ(wb.view.messages, std::vector<std::string>{c.message});
     EXPECT_EQ(wb.host.mergedAreas("Sheet1"), c.merged);
-    EXPECT_EQ(wb.scratchMerges(), c.calls);
+    if (route == Route::Direct) {
+        EXPECT_EQ(wb.scratchMerges(), c.calls);
+    } else {
+        // The pairs reach the application as whole runs, all in one call.
+        EXPECT_TRUE(wb.host.argsOf("Merge").empty());
+        EXPECT_EQ(wb.host.argsOf("mergeAreas").size(), c.calls.empty() ? 0u : 1u);
+    }
     const auto after = wb.host.cells("Sheet1", c.block);
     ASSERT_EQ(after.size(), c.values.size());
     for (std::size_t k = 0; k < after.size(); ++k)
@@ -104,128 +120,133 @@ const CellValue kDiv0 = CellValue::error(2007);
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, SmartMergeLineTest,
-    ::testing::Values(
-        LineCase{"Column",
-                 "B2:B8",
-                 "B2:B8",
-                 {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")},
-                 {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
-                 {"$A$6:$A$7", "$A$4:$A$5", "$A$3:$A$4", "$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"Row",
-                 "A3:F3",
-                 "A3:F3",
-                 {txt("x"), txt("x"), txt("x"), txt("y"), txt("z"), txt("z")},
-                 {"$A$3:$C$3", "$E$3:$F$3"},
-                 {"$E$1:$F$1", "$B$1:$C$1", "$A$1:$B$1"},
-                 msg(texts::kMergeDone)},
-        LineCase{"LowerCaseSwappedCorners",
-                 "b8:b2",
-                 "B2:B8",
-                 {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")},
-                 {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
-                 {"$A$6:$A$7", "$A$4:$A$5", "$A$3:$A$4", "$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"AllEqual",
-                 "C5:C9",
-                 "C5:C9",
-                 {num(3), num(3), num(3), num(3), num(3)},
-                 {"$C$5:$C$9"},
-                 {"$A$4:$A$5", "$A$3:$A$4", "$A$2:$A$3", "$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"NoneEqual",
-                 "A1:D1",
-                 "A1:D1",
-                 {num(1), num(2), num(1), num(2)},
-                 {},
-                 {},
-                 msg(texts::kMergeDone)},
-        LineCase{"TwoCells",
-                 "D4:D5",
-                 "D4:D5",
-                 {txt("q"), txt("q")},
-                 {"$D$4:$D$5"},
-                 {"$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"BlanksZeroAndEmptyText",
-                 "B2:B4",
-                 "B2:B4",
-                 {num(0), kBlank, txt("")},
-                 {"$B$2:$B$4"},
-                 {"$A$2:$A$3", "$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"NumberNextToTextAndCase",
-                 "B2:B5",
-                 "B2:B5",
-                 {num(1), txt("1"), txt("a"), txt("A")},
-                 {},
-                 {},
-                 msg(texts::kMergeDone)},
-        LineCase{"SameNumberOtherKinds",
-                 "B2:B3",
-                 "B2:B3",
-                 {num(1), CellValue::floating(1.0)},
-                 {"$B$2:$B$3"},
-                 {"$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"ErrorJoinsBothNeighbours",
-                 "B2:B5",
-                 "B2:B5",
-                 {txt("a"), kDiv0, txt("b"), txt("c")},
-                 {"$B$2:$B$4"},
-                 {"$A$2:$A$3", "$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"MultiDigitRowsAndLetters",
-                 "AA10:AA13",
-                 "AA10:AA13",
-                 {num(7), num(7), num(8), num(8)},
-                 {"$AA$10:$AA$11", "$AA$12:$AA$13"},
-                 {"$A$3:$A$4", "$A$1:$A$2"},
-                 msg(texts::kMergeDone)},
-        LineCase{"OneCell", "B2:B2", "B2", {txt("only")}, {}, {}, msg(texts::kMergeDone)},
-        LineCase{"Block",
-                 "B2:C3",
-                 "B2:C3",
-                 {num(1), num(1), num(1), num(1)},
-                 {},
-                 {},
-                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
-        LineCase{"TwoAreas",
-                 "B2:B3,D2:D3",
-                 "B2:B3",
-                 {num(1), num(1)},
-                 {},
-                 {},
-                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
-        LineCase{"WholeColumn",
-                 "B:B",
-                 "B1:B2",
-                 {num(1), num(1)},
-                 {},
-                 {},
-                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
-        LineCase{"ManyWholeColumns",
-                 "A:Z",
-                 "B1:B2",
-                 {num(1), num(1)},
-                 {},
-                 {},
-                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
-        LineCase{"SeveralWholeRows",
-                 "2:3",
-                 "A2:A3",
-                 {num(1), num(1)},
-                 {},
-                 {},
-                 msg(texts::kMergeNothing, texts::kReasonNotLine)},
-        LineCase{"RejectedAddress",
-                 "B2:B",
-                 "B2:B3",
-                 {num(1), num(1)},
-                 {},
-                 {},
-                 msg(texts::kMergeNothing, texts::kReasonBadAddress)}),
-    [](const auto& p) { return std::string(p.param.name); });
+    ::testing::Combine(
+        ::testing::Values(Route::Direct, Route::Batched),
+        ::testing::Values(
+            LineCase{"Column",
+                     "B2:B8",
+                     "B2:B8",
+                     {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")},
+                     {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
+                     {"$A$6:$A$7", "$A$4:$A$5", "$A$3:$A$4", "$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"Row",
+                     "A3:F3",
+                     "A3:F3",
+                     {txt("x"), txt("x"), txt("x"), txt("y"), txt("z"), txt("z")},
+                     {"$A$3:$C$3", "$E$3:$F$3"},
+                     {"$E$1:$F$1", "$B$1:$C$1", "$A$1:$B$1"},
+                     msg(texts::kMergeDone)},
+            LineCase{"LowerCaseSwappedCorners",
+                     "b8:b2",
+                     "B2:B8",
+                     {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), txt("c"), txt("c")},
+                     {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
+                     {"$A$6:$A$7", "$A$4:$A$5", "$A$3:$A$4", "$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"AllEqual",
+                     "C5:C9",
+                     "C5:C9",
+                     {num(3), num(3), num(3), num(3), num(3)},
+                     {"$C$5:$C$9"},
+                     {"$A$4:$A$5", "$A$3:$A$4", "$A$2:$A$3", "$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"NoneEqual",
+                     "A1:D1",
+                     "A1:D1",
+                     {num(1), num(2), num(1), num(2)},
+                     {},
+                     {},
+                     msg(texts::kMergeDone)},
+            LineCase{"TwoCells",
+                     "D4:D5",
+                     "D4:D5",
+                     {txt("q"), txt("q")},
+                     {"$D$4:$D$5"},
+                     {"$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"BlanksZeroAndEmptyText",
+                     "B2:B4",
+                     "B2:B4",
+                     {num(0), kBlank, txt("")},
+                     {"$B$2:$B$4"},
+                     {"$A$2:$A$3", "$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"NumberNextToTextAndCase",
+                     "B2:B5",
+                     "B2:B5",
+                     {num(1), txt("1"), txt("a"), txt("A")},
+                     {},
+                     {},
+                     msg(texts::kMergeDone)},
+            LineCase{"SameNumberOtherKinds",
+                     "B2:B3",
+                     "B2:B3",
+                     {num(1), CellValue::floating(1.0)},
+                     {"$B$2:$B$3"},
+                     {"$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"ErrorJoinsBothNeighbours",
+                     "B2:B5",
+                     "B2:B5",
+                     {txt("a"), kDiv0, txt("b"), txt("c")},
+                     {"$B$2:$B$4"},
+                     {"$A$2:$A$3", "$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"MultiDigitRowsAndLetters",
+                     "AA10:AA13",
+                     "AA10:AA13",
+                     {num(7), num(7), num(8), num(8)},
+                     {"$AA$10:$AA$11", "$AA$12:$AA$13"},
+                     {"$A$3:$A$4", "$A$1:$A$2"},
+                     msg(texts::kMergeDone)},
+            LineCase{"OneCell", "B2:B2", "B2", {txt("only")}, {}, {}, msg(texts::kMergeDone)},
+            LineCase{"Block",
+                     "B2:C3",
+                     "B2:C3",
+                     {num(1), num(1), num(1), num(1)},
+                     {},
+                     {},
+                     msg(texts::kMergeNothing, texts::kReasonNotLine)},
+            LineCase{"TwoAreas",
+                     "B2:B3,D2:D3",
+                     "B2:B3",
+                     {num(1), num(1)},
+                     {},
+                     {},
+                     msg(texts::kMergeNothing, texts::kReasonNotLine)},
+            LineCase{"WholeColumn",
+                     "B:B",
+                     "B1:B2",
+                     {num(1), num(1)},
+                     {},
+                     {},
+                     msg(texts::kMergeNothing, texts::kReasonNotLine)},
+            LineCase{"ManyWholeColumns",
+                     "A:Z",
+                     "B1:B2",
+                     {num(1), num(1)},
+                     {},
+                     {},
+                     msg(texts::kMergeNothing, texts::kReasonNotLine)},
+            LineCase{"SeveralWholeRows",
+                     "2:3",
+                     "A2:A3",
+                     {num(1), num(1)},
+                     {},
+                     {},
+                     msg(texts::kMergeNothing, texts::kReasonNotLine)},
+            LineCase{"RejectedAddress",
+                     "B2:B",
+                     "B2:B3",
+                     {num(1), num(1)},
+                     {},
+                     {},
+                     msg(texts::kMergeNothing, texts::kReasonBadAddress)})),
+    [](const auto& p) {
+        return std::string(std::get<0>(p.param) == Route::Direct ? "Direct" : "Batched") +
+               std::get<1>(p.param).name;
+    });
 
 TEST(SmartMergeTest, OneWholeRowMergesAlongTheRow) {
     Workbook wb;

@@ -2,8 +2,10 @@
 
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "host/BatchingHost.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/UnmergeFill.h"
@@ -40,10 +42,13 @@ void PrintTo(const FillCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class UnmergeFillTest : public ::testing::TestWithParam<FillCase> {};
+// How the command reaches the workbook: call by call, or through the batching layer.
+enum class Route { Direct, Batched };
+
+class UnmergeFillTest : public ::testing::TestWithParam<std::tuple<Route, FillCase>> {};
 
 TEST_P(UnmergeFillTest, SplitsAndFillsBlanksFromTheCellBefore) {
-    const FillCase& c = GetParam();
+    const auto& [route, c] = GetParam();
     MemoryHost host;
     host.addWorkbook("Book1.xlsx", {"Sheet1"});
     host.setCells("Sheet1", c.block, c.before);
@@ -52,7 +57,15 @@ TEST_P(UnmergeFillTest, SplitsAndFillsBlanksFromTheCellBefore) {
     host.setScreenUpdating(false);
     RecordingView view(c.typed);
 
-    Command4_Click(host, view);
+    if (route == Route::Direct) {
+        Command4_Click(host, view);
+    } else {
+        BatchingHost layer(host);
+        Command4_Click(layer, view);
+        // Reads and writes go by block, not by cell: no cell is asked about on its own.
+        EXPECT_TRUE(host.argsOf("Value").empty());
+        EXPECT_TRUE(host.argsOf("Value=").empty());
+    }
 
     EXPECT_EQ(view.messages, std::vector<std::string>{msg(texts::kUnmergeDone)});
     EXPECT_TRUE(host.mergedAreas("Sheet1").empty());
@@ -68,65 +81,71 @@ TEST_P(UnmergeFillTest, SplitsAndFillsBlanksFromTheCellBefore) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, UnmergeFillTest,
-    ::testing::Values(
-        FillCase{"TwoMergedBlocks",
-                 "B2:B7",
-                 "B2:B7",
-                 {txt("x"), kBlank, kBlank, txt("y"), kBlank, kBlank},
-                 {"B2:B4", "B5:B7"},
-                 {txt("x"), txt("x"), txt("x"), txt("y"), txt("y"), txt("y")}},
-        FillCase{"Row",
-                 "A2:D2",
-                 "A2:D2",
-                 {num(1), kBlank, num(2), kBlank},
-                 {"A2:B2", "C2:D2"},
-                 {num(1), num(1), num(2), num(2)}},
-        FillCase{"PlainBlanks",
-                 "B2:B5",
-                 "B2:B5",
-                 {txt("x"), kBlank, kBlank, txt("y")},
-                 {},
-                 {txt("x"), txt("x"), txt("x"), txt("y")}},
-        FillCase{"LeadingBlanksStayBlank",
-                 "B2:B5",
-                 "B2:B5",
-                 {kBlank, txt(""), txt("x"), kBlank},
-                 {},
-                 {kBlank, kBlank, txt("x"), txt("x")}},
-        FillCase{"ZeroAndFalseAreNotBlank",
-                 "B2:B5",
-                 "B2:B5",
-                 {num(0), kBlank, CellValue::boolean(false), kBlank},
-                 {},
-                 {num(0), num(0), CellValue::boolean(false), CellValue::boolean(false)}},
-        FillCase{"EmptyTextIsOverwritten",
-                 "B2:B3",
-                 "B2:B3",
-                 {txt("x"), txt("")},
-                 {},
-                 {txt("x"), txt("x")}},
-        FillCase{"KindsTravel",
-                 "B2:B7",
-                 "B2:B7",
-                 {CellValue::date(45658), kBlank, CellValue::currency(12500), kBlank,
-                  CellValue::floating(2.5), kBlank},
-                 {},
-                 {CellValue::date(45658), CellValue::date(45658), CellValue::currency(12500),
-                  CellValue::currency(12500), CellValue::floating(2.5), CellValue::floating(2.5)}},
-        FillCase{"BlockRowByRow",
-                 "B2:C3",
-                 "B2:C3",
-                 {kBlank, txt("x"), kBlank, txt("y")},
-                 {},
-                 {kBlank, txt("x"), txt("x"), txt("y")}},
-        FillCase{"AreaMetByTheRangeIsSplitWhole",
-                 "B3:B4",
-                 "B2:B4",
-                 {txt("x"), kBlank, kBlank},
-                 {"B2:B4"},
-                 {txt("x"), kBlank, kBlank}},
-        FillCase{"SingleCell", "B2", "B2:B3", {kBlank, kBlank}, {"B2:B3"}, {kBlank, kBlank}}),
-    [](const auto& p) { return std::string(p.param.name); });
+    ::testing::Combine(
+        ::testing::Values(Route::Direct, Route::Batched),
+        ::testing::Values(
+            FillCase{"TwoMergedBlocks",
+                     "B2:B7",
+                     "B2:B7",
+                     {txt("x"), kBlank, kBlank, txt("y"), kBlank, kBlank},
+                     {"B2:B4", "B5:B7"},
+                     {txt("x"), txt("x"), txt("x"), txt("y"), txt("y"), txt("y")}},
+            FillCase{"Row",
+                     "A2:D2",
+                     "A2:D2",
+                     {num(1), kBlank, num(2), kBlank},
+                     {"A2:B2", "C2:D2"},
+                     {num(1), num(1), num(2), num(2)}},
+            FillCase{"PlainBlanks",
+                     "B2:B5",
+                     "B2:B5",
+                     {txt("x"), kBlank, kBlank, txt("y")},
+                     {},
+                     {txt("x"), txt("x"), txt("x"), txt("y")}},
+            FillCase{"LeadingBlanksStayBlank",
+                     "B2:B5",
+                     "B2:B5",
+                     {kBlank, txt(""), txt("x"), kBlank},
+                     {},
+                     {kBlank, kBlank, txt("x"), txt("x")}},
+            FillCase{"ZeroAndFalseAreNotBlank",
+                     "B2:B5",
+                     "B2:B5",
+                     {num(0), kBlank, CellValue::boolean(false), kBlank},
+                     {},
+                     {num(0), num(0), CellValue::boolean(false), CellValue::boolean(false)}},
+            FillCase{"EmptyTextIsOverwritten",
+                     "B2:B3",
+                     "B2:B3",
+                     {txt("x"), txt("")},
+                     {},
+                     {txt("x"), txt("x")}},
+            FillCase{
+                "KindsTravel",
+                "B2:B7",
+                "B2:B7",
+                {CellValue::date(45658), kBlank, CellValue::currency(12500), kBlank,
+                 CellValue::floating(2.5), kBlank},
+                {},
+                {CellValue::date(45658), CellValue::date(45658), CellValue::currency(12500),
+                 CellValue::currency(12500), CellValue::floating(2.5), CellValue::floating(2.5)}},
+            FillCase{"BlockRowByRow",
+                     "B2:C3",
+                     "B2:C3",
+                     {kBlank, txt("x"), kBlank, txt("y")},
+                     {},
+                     {kBlank, txt("x"), txt("x"), txt("y")}},
+            FillCase{"AreaMetByTheRangeIsSplitWhole",
+                     "B3:B4",
+                     "B2:B4",
+                     {txt("x"), kBlank, kBlank},
+                     {"B2:B4"},
+                     {txt("x"), kBlank, kBlank}},
+            FillCase{"SingleCell", "B2", "B2:B3", {kBlank, kBlank}, {"B2:B3"}, {kBlank, kBlank}})),
+    [](const auto& p) {
+        return std::string(std::get<0>(p.param) == Route::Direct ? "Direct" : "Batched") +
+               std::get<1>(p.param).name;
+    });
 
 TEST(UnmergeFillTest, EarlyEnds) {
     struct Case {

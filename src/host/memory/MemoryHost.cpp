@@ -12,16 +12,14 @@
 #include <utility>
 
 #include "host/A1Address.h"
+#include "host/MergeIndex.h"
 #include "host/memory/CellStore.h"
-#include "host/memory/MergeIndex.h"
 
 namespace gridmoor {
 
 namespace {
 
 using memory::CellStore;
-using memory::MergedArea;
-using memory::MergeIndex;
 using memory::StoredCell;
 using Cause = HostError::Cause;
 
@@ -431,6 +429,14 @@ struct MemoryHost::State {
     }
     std::string resultText(SheetEnumHandle) const { return "enumeration"; }
     std::string resultText(CellEnumHandle) const { return "enumeration"; }
+    std::string resultText(const CellBlock& b) const {
+        return std::to_string(b.values.size()) + " values";
+    }
+    std::string resultText(const std::vector<A1Area>& areas) const {
+        std::string out;
+        for (const A1Area& a : areas) out += (out.empty() ? "" : ",") + absoluteAddress(a);
+        return out;
+    }
     std::string resultText(const std::string& s) const { return quoted(s); }
     std::string resultText(long n) const { return std::to_string(n); }
     std::string resultText(const RangeValue& v) const {
@@ -1617,6 +1623,89 @@ void MemoryHost::clearFaults() {
 
 std::size_t MemoryHost::liveHandles() const {
     return s_->liveHandles();
+}
+
+// --- bulk operations: each is one call, logged and faulted like the others ---
+
+namespace {
+
+std::string describeAreas(std::span<const A1Area> areas) {
+    std::string out;
+    for (const A1Area& a : areas) out += (out.empty() ? "" : ",") + absoluteAddress(a);
+    return out;
+}
+
+}  // namespace
+
+CellBlock MemoryHost::readBlock(SheetHandle sheet, const A1Area& area) {
+    return s_->call(
+        "readBlock",
+        [&] {
+            return std::vector<std::string>{s_->describeSheet(sheet), absoluteAddress(area)};
+        },
+        [&] {
+            const Sheet& s = s_->cellSheetOf(sheet);
+            if (area.cells() > kMaxCellsPerCall)
+                raise(Cause::Other, "not enough memory for the values of " +
+                                        std::to_string(area.cells()) + " cells");
+            CellBlock block{
+                area, std::vector<CellValue>(static_cast<std::size_t>(area.cells())), {}};
+            s.cells.forEachStored(
+                area, [&](std::int32_t row, std::int32_t column, const StoredCell& c) {
+                    block.values[static_cast<std::size_t>((row - area.top) * area.columns() +
+                                                          (column - area.left))] = c.value();
+                });
+            return block;
+        });
+}
+
+std::vector<A1Area> MemoryHost::mergedAreasMeeting(SheetHandle sheet, const A1Area& region) {
+    return s_->call(
+        "mergedAreasMeeting",
+        [&] {
+            return std::vector<std::string>{s_->describeSheet(sheet), absoluteAddress(region)};
+        },
+        [&] {
+            const Sheet& s = s_->cellSheetOf(sheet);
+            std::vector<A1Area> out;
+            for (const std::uint32_t id : s.merges.meeting(region))
+                out.push_back(s.merges.get(id).area);
+            return out;
+        });
+}
+
+void MemoryHost::mergeAreas(SheetHandle sheet, std::span<const A1Area> areas) {
+    s_->call(
+        "mergeAreas",
+        [&] {
+            return std::vector<std::string>{s_->describeSheet(sheet), describeAreas(areas)};
+        },
+        [&] {
+            Sheet& s = s_->cellSheetOf(sheet);
+            State::requireUnprotected(s, "Merge");
+            for (const A1Area& a : areas) s_->mergeArea(s, a);
+        });
+}
+
+void MemoryHost::writeAreas(SheetHandle sheet, std::span<const AreaWrite> writes) {
+    s_->call(
+        "writeAreas",
+        [&] {
+            std::vector<std::string> args{s_->describeSheet(sheet)};
+            for (const AreaWrite& w : writes)
+                args.push_back(absoluteAddress(w.area) + "=" + describe(w.value));
+            return args;
+        },
+        [&] {
+            Sheet& s = s_->cellSheetOf(sheet);
+            State::requireUnprotected(s, "writing a value");
+            for (const AreaWrite& w : writes) {
+                if (!w.value.isEmpty() && w.area.cells() > kMaxCellsPerCall)
+                    raise(Cause::Other, "not enough memory to write " +
+                                            std::to_string(w.area.cells()) + " cells");
+                State::writeValue(s, w.area, w.value);
+            }
+        });
 }
 
 }  // namespace gridmoor

@@ -93,8 +93,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/BulkHost.h"
 #include "host/Failure.h"
-#include "host/SpreadsheetHost.h"
 
 namespace gridmoor {
 
@@ -111,7 +111,7 @@ struct CellFormat {
     friend bool operator==(const CellFormat&, const CellFormat&) = default;
 };
 
-class MemoryHost final : public SpreadsheetHost {
+class MemoryHost final : public BulkHost {
 public:
     // A running application registered under "excel.Application" with no workbook open.
     MemoryHost();
@@ -157,6 +157,14 @@ public:
     void setValue(RangeHandle range, const CellValue& value) override;
     CellEnumHandle enumerateCells(RangeHandle range) override;
     std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
+
+    // Bulk operations, each one logged call ("readBlock", "mergedAreasMeeting",
+    // "mergeAreas", "writeAreas" with the sheet and the areas) with the effect of the
+    // single calls it stands for; no formulas are held, so readBlock reports none.
+    CellBlock readBlock(SheetHandle sheet, const A1Area& area) override;
+    std::vector<A1Area> mergedAreasMeeting(SheetHandle sheet, const A1Area& region) override;
+    void mergeAreas(SheetHandle sheet, std::span<const A1Area> areas) override;
+    void writeAreas(SheetHandle sheet, std::span<const AreaWrite> writes) override;
 
     // ===== model side (tests and benchmarks; not calls: neither counted nor logged) =====
     // Misuse (an unknown workbook or sheet, a bad address) throws std::invalid_argument.

@@ -1,9 +1,9 @@
-#include "host/memory/MergeIndex.h"
+#include "host/MergeIndex.h"
 
 #include <algorithm>
 #include <iterator>
 
-namespace gridmoor::memory {
+namespace gridmoor {
 
 SortedLine::Blocks::iterator SortedLine::blockFor(std::int32_t key) {
     auto it = blocks_.upper_bound(key);
@@ -193,4 +193,4 @@ std::vector<A1Area> MergeIndex::all() const {
     return out;
 }
 
-}  // namespace gridmoor::memory
+}  // namespace gridmoor

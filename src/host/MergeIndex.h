@@ -1,4 +1,5 @@
-// MergeIndex: the merged areas of one sheet of the in-memory host.
+// MergeIndex: the merged areas of one sheet (the in-memory host's, or the areas the
+// batching layer is about to merge).
 //
 // Merged areas never overlap. An area no wider than it is tall is listed in the line of
 // every column it covers, keyed by its top row; a wider one in the line of every row it
@@ -17,7 +18,7 @@
 
 #include "host/A1Address.h"
 
-namespace gridmoor::memory {
+namespace gridmoor {
 
 struct MergedArea {
     A1Area area;
@@ -117,4 +118,4 @@ void SortedLine::walkBack(std::int32_t to, F&& f) const {
     }
 }
 
-}  // namespace gridmoor::memory
+}  // namespace gridmoor
