@@ -348,6 +348,7 @@ struct CalcHost::Impl {
 
     bool inRun = false;
     long bulkPastes = 0;
+    long bulkMergeCalls = 0;
     // Whether the user was editing a cell when the run's first call came (asked once a run).
     std::optional<bool> userEditing;
     // Protection of the sheets written in this run (it does not change within a run).
@@ -768,15 +769,20 @@ struct CalcHost::Impl {
     }
 
     // ---------------------------------------------------------------- merged areas
-    // The merged areas meeting `region`, and the region grown so that no merged area crosses
-    // its edge. One probe per group of equally formatted cells: merged areas of one size share
-    // a group.
-    std::vector<Area> mergedAreas(const Sheet& s, Area& region) {
+    // The region grown by every merged area it meets.
+    Area grownOverMergedAreas(const Sheet& s, const Area& region) {
         Reference<sheet::XSheetCellRange> r(cellRange(s, region), UNO_QUERY_THROW);
         Reference<sheet::XSheetCellCursor> cursor = s.sheet->createCursorByRange(r);
         cursor->collapseToMergedArea();
         Reference<sheet::XCellRangeAddressable> ca(cursor, UNO_QUERY_THROW);
-        region = spanning(region, fromCalc(ca->getRangeAddress()));
+        return spanning(region, fromCalc(ca->getRangeAddress()));
+    }
+
+    // The merged areas meeting `region`, and the region grown so that no merged area crosses
+    // its edge. One probe per group of equally formatted cells: merged areas of one size share
+    // a group.
+    std::vector<Area> mergedAreas(const Sheet& s, Area& region) {
+        region = grownOverMergedAreas(s, region);
         std::vector<Area> out;
         Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, region),
                                                               UNO_QUERY_THROW);
@@ -918,8 +924,10 @@ struct CalcHost::Impl {
     // exactly. The result is read back; on any difference the values are written back and
     // false returned, so the caller takes the one-area-at-a-time route. Returns false without
     // touching anything when a precondition fails.
+    static constexpr std::size_t kBulkMinimum = 64;  // merged areas below which it never pays
+
     bool bulkMerges(Sheet& dst, const Area& target, std::vector<Area> wanted) {
-        if (!options.batch || wanted.size() < 64) return false;
+        if (!options.batch || wanted.size() < kBulkMinimum) return false;
         Reference<table::XCellRange> range = cellRange(dst, target);
         if (!onlyPlainCells(range)) return false;
         const long rows = target.rows(), cols = target.columns();
@@ -1150,15 +1158,41 @@ struct CalcHost::Impl {
             pending.erase(pending.begin() + *p);
             return;
         }
-        std::vector<Area> mine = std::move(pending[*p].merges);
+        const std::vector<Area> mine = std::move(pending[*p].merges);
         pending.erase(pending.begin() + *p);
+        sendMerges(s, mine, false);
+    }
+
+    // Merges over `mine`, in order, with the object model's effect (each takes in the merged
+    // areas it meets), sent as the difference to what the sheet has: one call per changed
+    // area, or with `viaBulk` and many new areas the bulk route where it accepts the cells.
+    void sendMerges(Sheet& s, const std::vector<Area>& mine, bool viaBulk) {
         if (mine.empty()) return;
         Area region = mine.front();
         for (const auto& m : mine) region = spanning(region, m);
         MergeSet set(mergedAreas(s, region));
         for (const auto& m : mine) set.merge(m);
         const auto d = set.diff();
+        if (viaBulk && options.batch && d.added.size() >= kBulkMinimum &&
+            mergeInBulk(s, region, set.current())) {
+            ++bulkMergeCalls;
+            return;
+        }
         applyMerges(s, d.removed, d.added, region);
+    }
+
+    // The bulk route over `region`, whose merged areas are to be `wanted`. The cells keep
+    // their formatting, which the route's pattern overlays, also when its read-back differs
+    // and it returns false with the values put back. Declines at once where a merged area
+    // crosses the region's edge, as splitting the region would cut it.
+    bool mergeInBulk(Sheet& s, const Area& region, std::vector<Area> wanted) {
+        if (grownOverMergedAreas(s, region) != region) return false;
+        const std::vector<FormatGroup> formats = formatGroups(s, region);
+        // Opens the run's undo group before the route's first change (the pattern sheet).
+        changing(s.doc);
+        const bool merged = bulkMerges(s, region, std::move(wanted));
+        applyFormats(formats, region, s, region);
+        return merged;
     }
 
     void flushAllMerges() {
@@ -1598,6 +1632,19 @@ struct CalcHost::Impl {
     // Called before any call that asks Calc about content, so it sees every earlier write.
     void sync() { flushWrites(); }
 
+    // Sends every write and merge still deferred, so that a call acting on Calc at once
+    // comes after them.
+    void sendDeferred() {
+        flushWrites();
+        flushAllMerges();
+    }
+
+    static Area checkedArea(const A1Area& a, const char* what) {
+        if (!a.valid())
+            throw HostError(Cause::BadArgument, std::string(what) + ": the area leaves the sheet");
+        return calc::fromA1(a);
+    }
+
     // Forgets every object handed out in a run and every effect still deferred (endRun
     // sends those first); the connection stays.
     void forgetRun() noexcept {
@@ -1625,6 +1672,10 @@ CalcHost::~CalcHost() = default;
 
 long CalcHost::bulkPastes() const noexcept {
     return impl_->bulkPastes;
+}
+
+long CalcHost::bulkMergeCalls() const noexcept {
+    return impl_->bulkMergeCalls;
 }
 
 void CalcHost::beginRun() {
@@ -2242,6 +2293,63 @@ std::optional<RangeHandle> CalcHost::nextCell(CellEnumHandle h) {
             m.loadBlock(r.sheet, slab);
         }
         return m.addRange(r.sheet, {{row, col, row, col}});
+    });
+}
+
+// ======================================================================== bulk operations
+
+CellBlock CalcHost::readBlock(SheetHandle h, const A1Area& area) {
+    Impl& m = *impl_;
+    return m.guarded("read", [&] {
+        const Area a = Impl::checkedArea(area, "read");
+        Impl::Sheet& s = m.sheetOf(h);
+        m.sendDeferred();
+        Impl::Read read = m.readArea(s, a);
+        CellBlock out{area, std::move(read.values), {}};
+        if (read.hasFormulas) out.formula = std::move(read.formula);
+        return out;
+    });
+}
+
+std::vector<A1Area> CalcHost::mergedAreasMeeting(SheetHandle h, const A1Area& region) {
+    Impl& m = *impl_;
+    return m.guarded("merged areas", [&] {
+        const Area wanted = Impl::checkedArea(region, "merged areas");
+        Impl::Sheet& s = m.sheetOf(h);
+        m.sendDeferred();
+        Area grown = wanted;
+        std::vector<A1Area> out;
+        for (const Area& a : m.mergedAreas(s, grown)) {
+            if (a.meets(wanted)) out.push_back(calc::toA1(a));
+        }
+        return out;
+    });
+}
+
+void CalcHost::mergeAreas(SheetHandle h, std::span<const A1Area> areas) {
+    Impl& m = *impl_;
+    m.guarded("Merge", [&] {
+        std::vector<Area> merges;
+        for (const A1Area& a : areas) merges.push_back(Impl::checkedArea(a, "Merge"));
+        Impl::Sheet& s = m.sheetOf(h);
+        m.refuseIfSheetProtected(s, "Merge");
+        m.sendDeferred();
+        m.sendMerges(s, merges, true);
+    });
+}
+
+void CalcHost::writeAreas(SheetHandle h, std::span<const AreaWrite> writes) {
+    Impl& m = *impl_;
+    m.guarded("Value", [&] {
+        Impl::Sheet& s = m.sheetOf(h);
+        m.sendDeferred();
+        // The values known without asking Calc are stale once written over.
+        if (m.block && m.block->identity == s.identity) m.block.reset();
+        for (const AreaWrite& w : writes) {
+            const Area a = Impl::checkedArea(w.area, "Value");
+            m.refuseLockedWrite(s, a);
+            m.writeArea(s, a, w.value, true);
+        }
     });
 }
 

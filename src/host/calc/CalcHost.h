@@ -13,17 +13,22 @@
 // and drops what was never flushed. Each run that changes a document and flushes once is
 // one entry in that document's undo list.
 //
+// The bulk operations (BulkHost) act on Calc at once, after sending what the backend still
+// defers, so their effects come in the order of the calls.
+//
 // No UNO type appears here; the UNO side lives in CalcHost.cpp.
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
-#include "host/SpreadsheetHost.h"
+#include "host/BulkHost.h"
 
 namespace gridmoor {
 
-class CalcHost final : public SpreadsheetHost {
+class CalcHost final : public BulkHost {
 public:
     struct Options {
         // Name of the UNO pipe the tool connects to (a per-user socket).
@@ -45,6 +50,8 @@ public:
     // How many format pastes since this host was made took the bulk route (one generated
     // pattern, read back) rather than one merge call per area: for tests and benchmarks.
     long bulkPastes() const noexcept;
+    // How many mergeAreas calls since this host was made took the bulk route.
+    long bulkMergeCalls() const noexcept;
 
     void beginRun() override;
     void flush() override;
@@ -88,6 +95,14 @@ public:
     void setValue(RangeHandle range, const CellValue& value) override;
     CellEnumHandle enumerateCells(RangeHandle range) override;
     std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
+
+    CellBlock readBlock(SheetHandle sheet, const A1Area& area) override;
+    std::vector<A1Area> mergedAreasMeeting(SheetHandle sheet, const A1Area& region) override;
+    // Many areas at once take the bulk route of a format paste (one generated pattern, read
+    // back, the cells' formatting given back afterwards); few, or where that route declines,
+    // one merge call per area.
+    void mergeAreas(SheetHandle sheet, std::span<const A1Area> areas) override;
+    void writeAreas(SheetHandle sheet, std::span<const AreaWrite> writes) override;
 
 private:
     struct Impl;
