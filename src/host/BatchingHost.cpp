@@ -105,6 +105,8 @@ struct BatchingHost::Impl {
 
     // Merges collected per sheet, in the order asked.
     std::vector<std::pair<SheetHandle, std::vector<A1Area>>> merges;
+    // The first failure of collected work sent before a setting was switched.
+    std::exception_ptr failed;
 
     // ------------------------------------------------------------------ handles
     RangeHandle addRange(RangeEntry e) {
@@ -161,6 +163,18 @@ struct BatchingHost::Impl {
     void sync() {
         sendWrites();
         sendMerges();
+    }
+
+    // Before a call that switches a setting: the setting is switched whatever happens to
+    // the collected work, whose failure is reported at flush instead (a command switches
+    // its settings back on however it ends, and must not be stopped from it).
+    void syncForSetting() noexcept {
+        try {
+            sync();
+        } catch (...) {
+            if (!failed) failed = std::current_exception();
+        }
+        block.reset();
     }
 
     // Before a call that may change cells behind the layer's back.
@@ -320,6 +334,7 @@ struct BatchingHost::Impl {
         walks.clear();
         block.reset();
         merges.clear();
+        failed = nullptr;
     }
 };
 
@@ -333,13 +348,10 @@ void BatchingHost::beginRun() {
 
 void BatchingHost::flush() {
     // The backend's own flush runs even when sending failed: it closes what the run opened.
-    std::exception_ptr failed;
-    try {
-        impl_->sync();
-    } catch (const HostError&) {
-        failed = std::current_exception();
-    }
-    impl_->backend.flush();
+    Impl& m = *impl_;
+    m.syncForSetting();
+    const std::exception_ptr failed = std::exchange(m.failed, nullptr);
+    m.backend.flush();
     if (failed) std::rethrow_exception(failed);
 }
 
@@ -400,17 +412,17 @@ SheetHandle BatchingHost::SheetsAdd(AppHandle app, After after) {
 
 void BatchingHost::DisplayAlerts(AppHandle app, bool on) {
     // Collected merges go out under the setting they were asked under.
-    impl_->sync();
+    impl_->syncForSetting();
     impl_->backend.DisplayAlerts(app, on);
 }
 
 void BatchingHost::ScreenUpdating(AppHandle app, bool on) {
-    impl_->sync();
+    impl_->syncForSetting();
     impl_->backend.ScreenUpdating(app, on);
 }
 
 void BatchingHost::Calculation(AppHandle app, std::int16_t mode) {
-    impl_->changing();  // a recalculation may change what formulas show
+    impl_->syncForSetting();  // also forgets the block: a recalculation may change formulas
     impl_->backend.Calculation(app, mode);
 }
 

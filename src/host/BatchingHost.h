@@ -22,7 +22,10 @@
 //   each cell ends as the walk of single calls would have left it. Any other write is sent
 //   at once and its cell read again.
 // - Collected work is sent before any other call reaches the backend (that call may depend
-//   on it) and at flush; endRun drops what was never flushed, as a failed run's work.
+//   on it, and fails when the work fails) and at flush; endRun drops what was never
+//   flushed, as a failed run's work. A call that switches a setting (alerts, screen
+//   updating, calculation) is made even when the work sent before it failed: that failure
+//   is reported by flush, so a command can always switch its settings back.
 //
 // Handles: application, workbook, sheet and enumeration-of-sheets handles are the
 // backend's own; ranges and cell enumerations are this layer's, mapped to the backend's

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/BatchingHost.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/SmartMerge.h"
@@ -100,51 +101,66 @@ int sweep(const char* name, const std::string& typed, std::string_view doneMessa
     return runs;
 }
 
+// What must hold after a smart merge whatever call failed.
+const auto checkSmartMerge = [](const MemoryHost& host, const RecordingView& view, Fault fault,
+                                const std::string& failed) {
+    EXPECT_EQ(view.messages.size(), 1u);
+    // No value of the source range changed.
+    const auto after = host.cells("Sheet1", "B2:B10");
+    for (std::size_t i = 0; i < after.size(); ++i)
+        EXPECT_TRUE(identical(after[i], kColumn[i])) << "B" << i + 2;
+    // Every sheet of the user's is there, in order, under its name.
+    const auto sheets = host.sheetNames();
+    std::vector<std::string> user;
+    std::vector<std::string> extra;
+    for (const auto& s : sheets) {
+        if (s == "Sheet1" || s == "Chart1" || s == "Sheet2")
+            user.push_back(s);
+        else
+            extra.push_back(s);
+    }
+    EXPECT_EQ(user, kUserSheets);
+    EXPECT_TRUE(host.prompts().empty());
+    if (fault == Fault::OneCall) {
+        // The sheet the command added is gone unless deleting it was the failed call;
+        // the stale scratch sheet is gone unless the command ended before or at the
+        // purge (a failed read there leaves it).
+        const bool mayKeepOne = isEarlyEnd(view.messages) || failed == "Delete" ||
+                                failed == "Sheets" || failed == "worksheets" ||
+                                failed == "nextWorksheet" || failed == "Name" ||
+                                failed == "DisplayAlerts";
+        const std::size_t allowed = mayKeepOne ? 1 : 0;
+        EXPECT_LE(extra.size(), allowed);
+        if (!isEarlyEnd(view.messages)) {
+            if (failed != "DisplayAlerts") {
+                EXPECT_TRUE(host.displayAlerts());
+            }
+            if (failed != "ScreenUpdating") {
+                EXPECT_TRUE(host.screenUpdating());
+            }
+            if (failed != "Select" && failed != "Activeworkbook" && failed != "ActiveSheet") {
+                EXPECT_EQ(host.activeSheetName(), "Sheet1");
+            }
+        }
+    }
+};
+
+// The command through the batching layer over `host`: the same guarantees, whichever of the
+// layer's bulk calls fails.
+template <auto Command>
+void batched(MemoryHost& host, RecordingView& view) {
+    BatchingHost layer(host);
+    Command(layer, view);
+}
+
 TEST(FaultSweepTest, SmartMergeSurvivesEveryFailingCall) {
     sweep("smart merge", "B2:B10", texts::kMergeDone, buildWorkbook, Command3_Click,
-          [](const MemoryHost& host, const RecordingView& view, Fault fault,
-             const std::string& failed) {
-              EXPECT_EQ(view.messages.size(), 1u);
-              // No value of the source range changed.
-              const auto after = host.cells("Sheet1", "B2:B10");
-              for (std::size_t i = 0; i < after.size(); ++i)
-                  EXPECT_TRUE(identical(after[i], kColumn[i])) << "B" << i + 2;
-              // Every sheet of the user's is there, in order, under its name.
-              const auto sheets = host.sheetNames();
-              std::vector<std::string> user;
-              std::vector<std::string> extra;
-              for (const auto& s : sheets) {
-                  if (s == "Sheet1" || s == "Chart1" || s == "Sheet2")
-                      user.push_back(s);
-                  else
-                      extra.push_back(s);
-              }
-              EXPECT_EQ(user, kUserSheets);
-              EXPECT_TRUE(host.prompts().empty());
-              if (fault == Fault::OneCall) {
-                  // The sheet the command added is gone unless deleting it was the failed call;
-                  // the stale scratch sheet is gone unless the command ended before or at the
-                  // purge (a failed read there leaves it).
-                  const bool mayKeepOne = isEarlyEnd(view.messages) || failed == "Delete" ||
-                                          failed == "Sheets" || failed == "worksheets" ||
-                                          failed == "nextWorksheet" || failed == "Name" ||
-                                          failed == "DisplayAlerts";
-                  const std::size_t allowed = mayKeepOne ? 1 : 0;
-                  EXPECT_LE(extra.size(), allowed);
-                  if (!isEarlyEnd(view.messages)) {
-                      if (failed != "DisplayAlerts") {
-                          EXPECT_TRUE(host.displayAlerts());
-                      }
-                      if (failed != "ScreenUpdating") {
-                          EXPECT_TRUE(host.screenUpdating());
-                      }
-                      if (failed != "Select" && failed != "Activeworkbook" &&
-                          failed != "ActiveSheet") {
-                          EXPECT_EQ(host.activeSheetName(), "Sheet1");
-                      }
-                  }
-              }
-          });
+          checkSmartMerge);
+}
+
+TEST(FaultSweepTest, SmartMergeThroughTheBatchingLayerSurvivesEveryFailingCall) {
+    sweep("smart merge, batched", "B2:B10", texts::kMergeDone, buildWorkbook,
+          batched<Command3_Click>, checkSmartMerge);
 }
 
 TEST(FaultSweepTest, UnmergeFillSurvivesEveryFailingCall) {
@@ -166,28 +182,29 @@ TEST(FaultSweepTest, UnmergeFillSurvivesEveryFailingCall) {
         host.setDisplayAlerts(false);
         host.setScreenUpdating(false);
     };
-    sweep("unmerge and fill", "B2:B9", texts::kUnmergeDone, build, Command4_Click,
-          [&](const MemoryHost& host, const RecordingView& view, Fault fault,
-              const std::string& failed) {
-              ASSERT_EQ(view.messages.size(), 1u);
-              // Every cell holds either what it held or what the completed command gives it:
-              // a walk that stopped keeps what it did and nothing else.
-              const auto after = host.cells("Sheet1", "B2:B9");
-              for (std::size_t i = 0; i < after.size(); ++i)
-                  EXPECT_TRUE(identical(after[i], before[i]) || identical(after[i], done[i]))
-                      << "B" << i + 2;
-              EXPECT_EQ(host.sheetNames(), (std::vector<std::string>{"Sheet1", "Sheet2"}));
-              if (fault == Fault::OneCall && view.messages[0] != texts::kNoWorkbook) {
-                  if (failed != "DisplayAlerts") {
-                      EXPECT_TRUE(host.displayAlerts());
-                  }
-                  if (failed != "ScreenUpdating") {
-                      EXPECT_TRUE(host.screenUpdating());
-                  }
-                  EXPECT_NE(view.messages[0], texts::kUnmergeDone);
-              }
-          });
+    const auto check = [&](const MemoryHost& host, const RecordingView& view, Fault fault,
+                           const std::string& failed) {
+        ASSERT_EQ(view.messages.size(), 1u);
+        // Every cell holds either what it held or what the completed command gives it:
+        // a walk that stopped keeps what it did and nothing else.
+        const auto after = host.cells("Sheet1", "B2:B9");
+        for (std::size_t i = 0; i < after.size(); ++i)
+            EXPECT_TRUE(identical(after[i], before[i]) || identical(after[i], done[i]))
+                << "B" << i + 2;
+        EXPECT_EQ(host.sheetNames(), (std::vector<std::string>{"Sheet1", "Sheet2"}));
+        if (fault == Fault::OneCall && view.messages[0] != texts::kNoWorkbook) {
+            if (failed != "DisplayAlerts") {
+                EXPECT_TRUE(host.displayAlerts());
+            }
+            if (failed != "ScreenUpdating") {
+                EXPECT_TRUE(host.screenUpdating());
+            }
+            EXPECT_NE(view.messages[0], texts::kUnmergeDone);
+        }
+    };
+    sweep("unmerge and fill", "B2:B9", texts::kUnmergeDone, build, Command4_Click, check);
+    sweep("unmerge and fill, batched", "B2:B9", texts::kUnmergeDone, build, batched<Command4_Click>,
+          check);
 }
-
 }  // namespace
 }  // namespace gridmoor
