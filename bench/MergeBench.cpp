@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/BatchingHost.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/CommandView.h"
@@ -98,6 +99,24 @@ void BM_UnmergeFill(benchmark::State& state) {
     timeCommand(state, &Command3_Click, &Command4_Click, texts::kUnmergeDone, "the unmerge");
 }
 
+// The same commands through the batching layer, as the tool runs them against a real
+// application: what the layer itself costs.
+template <Handler command>
+void throughLayer(SpreadsheetHost& host, CommandView& view) {
+    BatchingHost layer(dynamic_cast<BulkHost&>(host));
+    command(layer, view);
+}
+
+void BM_SmartMergeBatched(benchmark::State& state) {
+    timeCommand(state, nullptr, &throughLayer<&Command3_Click>, texts::kMergeDone,
+                "the smart merge");
+}
+
+void BM_UnmergeFillBatched(benchmark::State& state) {
+    timeCommand(state, &Command3_Click, &throughLayer<&Command4_Click>, texts::kUnmergeDone,
+                "the unmerge");
+}
+
 BENCHMARK(BM_FindEqualRuns)->Arg(100000)->Arg(1048575)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmartMerge)
     ->Arg(100000)
@@ -106,6 +125,18 @@ BENCHMARK(BM_SmartMerge)
     ->Iterations(1)
     ->Repetitions(5);
 BENCHMARK(BM_UnmergeFill)
+    ->Arg(100000)
+    ->Arg(1048575)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5);
+BENCHMARK(BM_SmartMergeBatched)
+    ->Arg(100000)
+    ->Arg(1048575)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5);
+BENCHMARK(BM_UnmergeFillBatched)
     ->Arg(100000)
     ->Arg(1048575)
     ->Unit(benchmark::kMillisecond)
