@@ -1,6 +1,8 @@
 #include "Automation.h"
 
 #include <cwctype>
+#include <map>
+#include <mutex>
 
 namespace gridmoor::fake {
 
@@ -17,6 +19,31 @@ bool sameName(std::wstring_view a, std::wstring_view b) {
         if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
             return false;
     return true;
+}
+
+std::wstring lowered(std::wstring_view name) {
+    std::wstring s(name);
+    for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
+// The id of a member name in an interface: given out on first use, then the same for
+// every object of the process. Each interface has ids of its own (interface n numbers
+// from n * 1000 + 1), so an id learnt from another interface finds no member.
+DISPID memberId(const std::string& interfaceName, std::wstring_view member) {
+    struct Interface {
+        DISPID base = 0;
+        std::map<std::wstring, DISPID> ids;
+    };
+    static std::mutex lock;
+    static std::map<std::string, Interface> interfaces;
+    const std::lock_guard<std::mutex> held(lock);
+    const auto [it, added] = interfaces.try_emplace(interfaceName);
+    Interface& i = it->second;
+    if (added) i.base = static_cast<DISPID>(interfaces.size() - 1) * 1000;
+    const auto [m, fresh] = i.ids.try_emplace(lowered(member), 0);
+    if (fresh) m->second = i.base + static_cast<DISPID>(i.ids.size());
+    return m->second;
 }
 
 bool isMissing(const VARIANT& v) {
@@ -66,9 +93,17 @@ HRESULT scodeFor(HostError::Cause cause) noexcept {
     return static_cast<HRESULT>(0x800A03ECu);  // the application's generic refusal
 }
 
-AutomationObject::AutomationObject(std::shared_ptr<ServerState> state, std::string className)
-    : state_(std::move(state)), className_(std::move(className)) {
+AutomationObject::AutomationObject(std::shared_ptr<ServerState> state, std::string className,
+                                   std::string interfaceName)
+    : state_(std::move(state)),
+      className_(std::move(className)),
+      interfaceName_(interfaceName.empty() ? className_ : std::move(interfaceName)) {
     ++state_->liveObjects;
+}
+
+void AutomationObject::addMember(Member m) {
+    ids_.push_back(memberId(interfaceName_, m.name));
+    members_.push_back(std::move(m));
 }
 
 AutomationObject::~AutomationObject() {
@@ -125,7 +160,7 @@ HRESULT AutomationObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCI
     for (std::size_t m = 0; m < members_.size(); ++m) {
         if (sameName(members_[m].name, names[0])) {
             member = &members_[m];
-            ids[0] = static_cast<DISPID>(m + 1);
+            ids[0] = ids_[m];
             break;
         }
     }
@@ -147,8 +182,9 @@ const Member* AutomationObject::memberById(DISPID id) const noexcept {
     };
     if (id == DISPID_NEWENUM) return byName(L"_NewEnum");
     if (id == DISPID_VALUE) return byName(L"Item");
-    if (id < 1 || static_cast<std::size_t>(id) > members_.size()) return nullptr;
-    return &members_[static_cast<std::size_t>(id) - 1];
+    for (std::size_t m = 0; m < members_.size(); ++m)
+        if (ids_[m] == id) return &members_[m];
+    return nullptr;
 }
 
 std::string AutomationObject::logLine(const Member& m, const DISPPARAMS& params, WORD flags) const {

@@ -2,7 +2,10 @@
 //
 // An AutomationObject has a table of members, each with its parameter names. It resolves
 // member names and the names of named arguments without regard to case (GetIDsOfNames;
-// an argument's id is its parameter position), places named and positional arguments
+// an argument's id is its parameter position; a member's id is fixed per interface name
+// and member name for the life of the process, as a type library fixes them, so objects
+// of one interface answer a name alike and objects of different interfaces never share
+// an id), places named and positional arguments
 // (Invoke), turns a HostError or ValueError thrown by a member into DISP_E_EXCEPTION
 // with an EXCEPINFO description, and writes every call into a shared call log. A shared
 // counter makes Invoke reject calls as busy (RPC_E_CALL_REJECTED) while it is positive.
@@ -57,7 +60,10 @@ struct Member {
 
 class AutomationObject : public IDispatch {
 public:
-    AutomationObject(std::shared_ptr<ServerState> state, std::string className);
+    // `interfaceName` is the interface whose member ids the object has; by default its
+    // class name. Classes that stand for one interface of the real server share it.
+    AutomationObject(std::shared_ptr<ServerState> state, std::string className,
+                     std::string interfaceName = {});
     virtual ~AutomationObject();
     AutomationObject(const AutomationObject&) = delete;
     AutomationObject& operator=(const AutomationObject&) = delete;
@@ -83,9 +89,9 @@ public:
     const std::string& className() const noexcept { return className_; }
 
 protected:
-    // Members in DISPID order from 1. `_NewEnum` answers DISPID_NEWENUM and `Item`
-    // DISPID_VALUE when present.
-    void addMember(Member m) { members_.push_back(std::move(m)); }
+    // Adds a member with the id its interface gives the name. `_NewEnum` also answers
+    // DISPID_NEWENUM and `Item` DISPID_VALUE when present.
+    void addMember(Member m);
     ServerState& state() const noexcept { return *state_; }
     const std::shared_ptr<ServerState>& sharedState() const noexcept { return state_; }
 
@@ -96,7 +102,9 @@ private:
     std::atomic<ULONG> references_ = 1;
     std::shared_ptr<ServerState> state_;
     std::string className_;
+    std::string interfaceName_;
     std::vector<Member> members_;
+    std::vector<DISPID> ids_;  // of members_, in the same order
 };
 
 // Creates an object with its one reference owned by the result.

@@ -452,7 +452,7 @@ private:
     Script& script_;
 };
 
-// Another type of object whose Value has another DISPID than Probe's (1 instead of 2).
+// Another type of object (another interface), whose Value has another DISPID than Probe's.
 class Swapped : public fake::AutomationObject {
 public:
     explicit Swapped(std::shared_ptr<fake::ServerState> s)
@@ -482,8 +482,10 @@ struct Env {
               std::initializer_list<Variant> positional = {}) {
         const WORD flags =
             named.empty() && positional.size() == 0 ? DISPATCH_PROPERTYGET : DISPATCH_METHOD;
+        // Each object stands for its own interface here.
+        const com::CacheSlot slot{cache, object == probe ? L"Probe" : L"Swapped"};
         const Variant v =
-            com::invoke(object, member, flags, positional, named, com::RetryPolicy(), cache);
+            com::invoke(object, member, flags, positional, named, com::RetryPolicy(), slot);
         results.push_back(com::toText(v, "result"));
     }
 };
@@ -557,27 +559,28 @@ INSTANTIATE_TEST_SUITE_P(
                               {}}),
     [](const testing::TestParamInfo<CacheCase>& p) { return std::string(p.param.name); });
 
-TEST_F(Watching, TheCacheHoldsItsObjectsUntilForgottenClearedOrFull) {
-    com::DispIdCache cache(2);
-    const long before = state->liveObjects;
-    auto callOnce = [&] {
-        auto object = fake::make<Probe>(state);
-        com::invoke(object.get(), L"Value", DISPATCH_PROPERTYGET, {}, {}, com::RetryPolicy(),
-                    &cache);
-        return object.get();  // the cache's reference keeps it alive
+// Objects of one interface answer a name with the same id: the second object is asked
+// nothing, until the cache is emptied at the end of a run.
+TEST_F(Watching, ObjectsOfOneKindShareTheirIdsUntilCleared) {
+    com::DispIdCache cache;
+    const auto other = fake::make<Watched<Probe>>(script, state);
+    auto value = [&](IDispatch* object) {
+        com::invoke(object, L"Value", DISPATCH_PROPERTYGET, {}, {}, com::RetryPolicy(),
+                    {&cache, L"Probe"});
     };
-    IDispatch* first = callOnce();
-    EXPECT_EQ(state->liveObjects, before + 1) << "no other object can take its address";
-    cache.forget(first);
-    EXPECT_EQ(state->liveObjects, before);
-    callOnce();
-    callOnce();
-    EXPECT_EQ(cache.objects(), 2u);
-    callOnce();  // a third object starts the cache over
-    EXPECT_EQ(cache.objects(), 1u);
-    EXPECT_EQ(state->liveObjects, before + 1);
+    value(probe.get());
+    value(other.get());
+    EXPECT_EQ(script.lookups, 1);
+    EXPECT_EQ(script.invokes, 2);
+    EXPECT_EQ(cache.size(), 1u);
     cache.clear();
-    EXPECT_EQ(state->liveObjects, before);
+    value(other.get());
+    EXPECT_EQ(script.lookups, 2);
+    // No kind: nothing is cached.
+    com::invoke(probe.get(), L"Value", DISPATCH_PROPERTYGET, {}, {}, com::RetryPolicy(),
+                {&cache, {}});
+    EXPECT_EQ(script.lookups, 3);
+    EXPECT_EQ(cache.size(), 1u);
 }
 
 // --- the call locale ---

@@ -1,5 +1,7 @@
 #include "FakeExcel.h"
 
+#include "FakeMerges.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -263,6 +265,7 @@ struct Context {
     MemoryHost& model;
     AppHandle app;
     std::shared_ptr<ChannelState> channel;
+    std::shared_ptr<MergeState> merges;
     // What the model's protection refusals have shown (see Worksheet.ProtectContents).
     std::set<std::uint32_t> protectedSheets;
     bool structureProtected = false;
@@ -275,8 +278,9 @@ constexpr HRESULT kError1004 = static_cast<HRESULT>(0x800A03ECu);
 
 class Object : public AutomationObject {
 public:
-    Object(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, std::string name)
-        : AutomationObject(s, std::move(name)), context_(std::move(c)) {}
+    Object(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, std::string name,
+           std::string interfaceName = {})
+        : AutomationObject(s, std::move(name), std::move(interfaceName)), context_(std::move(c)) {}
 
     // A model that refuses a call as busy (a cell is being edited) stands for an Excel
     // whose channel rejects every incoming call: this call ends as the channel's rejection
@@ -309,9 +313,23 @@ protected:
         return objectVariant(make<T>(sharedState(), context_, std::forward<A>(a)...));
     }
 
-    // Runs a change the model may refuse for protection, noting such a refusal.
+    // The merged areas of a sheet, read from the model when a change made them unknown.
+    const SheetMerges& mergesOf(SheetHandle sheet) const {
+        auto& sheets = context_->merges->sheets;
+        auto found = sheets.find(sheet.id);
+        if (found != sheets.end()) return found->second;
+        const std::string name = model().Name(sheet);
+        std::vector<A1Area> areas;
+        for (const std::string& text : model().mergedAreas(name))
+            areas.push_back(A1Address::parse(text, name).value().areas().front());
+        return sheets.emplace(sheet.id, SheetMerges(areas)).first->second;
+    }
+
+    // Runs a change the model may refuse for protection, noting such a refusal. Any
+    // change may move merged areas: what was read of them is dropped.
     template <class F>
     void change(SheetHandle sheet, F&& f) const {
+        context_->merges->sheets.clear();
         try {
             f();
         } catch (const HostError& e) {
@@ -321,6 +339,7 @@ protected:
     }
     template <class F>
     auto structureChange(F&& f) const {
+        context_->merges->sheets.clear();
         try {
             return f();
         } catch (const HostError& e) {
@@ -451,8 +470,27 @@ public:
                    }});
         addMember({L"Merge", {L"Across"}, [this](const Args& a) {
                        noArguments(a, "Merge");
-                       change(sheet_, [&] { model().Merge(h_); });
+                       merge();
                        return Variant();
+                   }});
+        addMember({L"MergeCells", {}, [this](const Args& a) {
+                       if (a.isPut()) refuse("this fake reads MergeCells only");
+                       return mergeCells();
+                   }});
+        addMember({L"MergeArea", {}, [this](const Args&) {
+                       const std::vector<A1Area> areas = areasOf();
+                       if (areas.size() != 1 || !areas.front().isCell())
+                           refuse("MergeArea: this fake answers it for one cell only");
+                       const A1Area& cell = areas.front();
+                       const A1Area merged =
+                           mergesOf(sheet_).holding(cell.top, cell.left).value_or(cell);
+                       return create<Range>(model().Range(sheet_, absoluteAddress(merged)),
+                                            sheet_);
+                   }});
+        // The model holds no formulas.
+        addMember({L"HasFormula", {}, [](const Args& a) {
+                       if (a.isPut()) refuse("HasFormula is read-only");
+                       return Variant::boolean(false);
                    }});
         addMember({L"UnMerge", {}, [this](const Args&) {
                        change(sheet_, [&] { model().UnMerge(h_); });
@@ -496,13 +534,65 @@ private:
     public:
         Count(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, RangeHandle h,
               bool rows)
-            : Object(s, std::move(c), rows ? "Rows" : "Columns") {
+            : Object(s, std::move(c), rows ? "Rows" : "Columns", "Range") {
             addMember({L"Count", {}, [this, h, rows](const Args&) {
                            return Variant::i4(static_cast<std::int32_t>(
                                rows ? model().RowsCount(h) : model().ColumnsCount(h)));
                        }});
         }
     };
+
+    // The areas of this range, as the model prints its address (read area by area: the
+    // whole text may be longer than an address Range(text) takes).
+    std::vector<A1Area> areasOf() const {
+        const std::string text = model().address(h_);
+        std::vector<A1Area> areas;
+        for (std::size_t from = 0; from <= text.size();) {
+            const std::size_t comma = std::min(text.find(',', from), text.size());
+            const std::string_view one = std::string_view(text).substr(from, comma - from);
+            areas.push_back(A1Address::parse(one, "").value().areas().front());
+            from = comma + 1;
+        }
+        return areas;
+    }
+
+    Variant mergeCells() const {
+        const SheetMerges& merges = mergesOf(sheet_);
+        const std::vector<A1Area> areas = areasOf();
+        std::size_t merged = 0, unmerged = 0;
+        for (const A1Area& a : areas) {
+            const std::optional<bool> m = merges.mergeCells(a);
+            if (m) ++(*m ? merged : unmerged);
+        }
+        if (merged == areas.size()) return Variant::boolean(true);
+        if (unmerged == areas.size()) return Variant::boolean(false);
+        Variant null;
+        null.put()->vt = VT_NULL;
+        return null;
+    }
+
+    // Merge as the chosen MergeModel has it; see FakeExcel.h.
+    void merge() {
+        const std::vector<A1Area> areas = areasOf();
+        const std::optional<std::vector<A1Area>> targets =
+            mergeTargets(context()->merges->model, areas);
+        if (!targets) throw HostError(Cause::Other, "Merge: cannot merge a range of several areas");
+        if (context()->merges->model.overlap == MergeModel::Overlap::Refused) {
+            const SheetMerges& merges = mergesOf(sheet_);
+            for (const A1Area& t : *targets)
+                for (const A1Area& m : merges.meeting(t))
+                    if (!m.inside(t))
+                        throw HostError(Cause::Other, "Merge: cannot merge part of a merged cell");
+        }
+        change(sheet_, [&] {
+            if (*targets == areas) return model().Merge(h_);
+            for (const A1Area& t : *targets) {
+                const RangeHandle r = model().Range(sheet_, absoluteAddress(t));
+                model().Merge(r);
+                model().release(r);
+            }
+        });
+    }
 
     RangeHandle h_;
     SheetHandle sheet_;
@@ -512,7 +602,7 @@ private:
 class Cells final : public Object {
 public:
     Cells(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c, SheetHandle sheet)
-        : Object(s, std::move(c), "Cells") {
+        : Object(s, std::move(c), "Cells", "Range") {
         addMember({L"Item", {L"RowIndex", L"ColumnIndex"}, [this, sheet](const Args& a) {
                        return create<Range>(
                            model().Cells(sheet, longArg(a.required(0, "RowIndex"), "RowIndex"),
@@ -622,7 +712,7 @@ public:
 class Worksheets final : public Object {
 public:
     Worksheets(const std::shared_ptr<ServerState>& s, std::shared_ptr<Context> c)
-        : Object(s, std::move(c), "Worksheets") {
+        : Object(s, std::move(c), "Worksheets", "Sheets") {
         addMember({L"_NewEnum", {}, [this](const Args&) {
                        const SheetEnumHandle e = model().worksheets(app());
                        return enumeration([self = com::Ref<Worksheets>::share(this), e]() {
@@ -668,6 +758,14 @@ public:
                            longArg(*a.putValue(), "GridmoorRejectNext");
                        return Variant();
                    }});
+        addMember({L"GridmoorMergeModel", {}, [this](const Args& a) {
+                       if (!a.isPut()) return text(mergeModelName(context()->merges->model));
+                       const std::string name = textArg(*a.putValue(), "GridmoorMergeModel");
+                       const std::optional<MergeModel> m = parseMergeModel(name);
+                       if (!m) refuse("GridmoorMergeModel: no such model: " + name);
+                       context()->merges->model = *m;
+                       return Variant();
+                   }});
         addMember({L"GridmoorRoundTrips", {}, [this](const Args& a) {
                        if (a.isPut()) refuse("GridmoorRoundTrips can only be read");
                        return Variant::i4(context()->channel->roundTrips);
@@ -680,11 +778,13 @@ public:
 FakeExcel::FakeExcel(MemoryHost& model)
     : state_(std::make_shared<ServerState>()),
       channel_(std::make_shared<ChannelState>()),
+      merges_(std::make_shared<MergeState>()),
       model_(model) {
     model_.beginRun();
     const std::optional<AppHandle> app = model_.attach(kApplicationClass);
     if (!app) throw std::runtime_error("the model is not running");
-    auto context = std::make_shared<Context>(Context{model_, *app, channel_, {}, false});
+    auto context =
+        std::make_shared<Context>(Context{model_, *app, channel_, merges_, {}, false});
     application_ = com::Ref<IDispatch>::adopt(make<Application>(state_, context).detach());
     const com::Ref<IMessageFilter> filter = com::Ref<IMessageFilter>::adopt(new Channel(channel_));
     com::check(CoRegisterMessageFilter(filter.get(), previousFilter_.put()),
@@ -732,6 +832,12 @@ long FakeExcel::roundTrips() const {
 }
 long FakeExcel::liveObjects() const {
     return state_->liveObjects;
+}
+void FakeExcel::setMergeModel(MergeModel model) {
+    merges_->model = model;
+}
+MergeModel FakeExcel::mergeModel() const {
+    return merges_->model;
 }
 
 }  // namespace gridmoor::fake

@@ -9,12 +9,27 @@
 // collection (Application.Sheets, Worksheet.Cells, Range.Rows) is no model call.
 //
 // Members: Application: ActiveWorkbook, Worksheets, Sheets, DisplayAlerts, ScreenUpdating,
-// Calculation, and two members of this fake only: GridmoorRoundTrips (get) and
-// GridmoorRejectNext (put). Workbook: Name, ActiveSheet, ProtectStructure. Sheets: Item,
+// Calculation, and three members of this fake only: GridmoorRoundTrips (get),
+// GridmoorRejectNext (put) and GridmoorMergeModel (get/put, as "BoundingBox+Union": see
+// MergeModel). Workbook: Name, ActiveSheet, ProtectStructure. Sheets: Item,
 // Count, Add. Worksheets: _NewEnum. Worksheet: Name, Delete, Select, Range, Cells,
 // ProtectContents, Parent. Cells: Item. Range: Address, Rows, Columns, Offset, Copy,
-// PasteSpecial, Merge, UnMerge, Value, Worksheet, _NewEnum. Rows/Columns: Count. Arguments
-// Excel has that the commands never pass are refused with BadArgument.
+// PasteSpecial, Merge, UnMerge, Value, Worksheet, _NewEnum, MergeCells, MergeArea,
+// HasFormula. Rows/Columns: Count. Arguments Excel has that the commands never pass are
+// refused with BadArgument.
+//
+// Member ids are fixed per interface and name for the life of the process, as Excel's type
+// library fixes them: Cells, Rows and Columns are Range objects in Excel and share the
+// Range interface's ids here; Worksheets shares those of Sheets. Ids of different
+// interfaces never coincide, so a client that reused an id learnt from another interface
+// would call nothing.
+//
+// Merged areas, as Excel documents them: MergeCells (read only) is True when every cell of
+// the range lies in a merged area, False when none does, Null (VT_NULL) otherwise; for a
+// range of several areas, True or False only when all areas agree. MergeArea of one cell
+// is the merged area holding it, else the cell; asked of several cells it is refused.
+// HasFormula is False: the model holds no formulas (a Value put of a text starting with
+// "=" is refused). What Excel does not document is chosen with setMergeModel.
 // A string put into Range.Value is read as Excel reads a typed entry ("001" is a number,
 // a leading apostrophe makes a text; the model is described in FakeExcel.cpp).
 //
@@ -48,6 +63,27 @@ namespace gridmoor::fake {
 extern const CLSID kExcelClassId;
 
 struct ChannelState;
+struct MergeState;
+
+// What one Range.Merge does where Excel documents nothing. The default is the model's own
+// behaviour (AreaByArea + Union).
+struct MergeModel {
+    // A range of several areas.
+    enum class MultiArea {
+        AreaByArea,     // each area becomes a merged area of its own
+        FirstAreaOnly,  // only the first area is merged; the others stay as they were
+        Refused,        // nothing changes; refused with DISP_E_EXCEPTION 0x800A03EC
+        BoundingBox,    // one merged area over the areas' bounding box
+    };
+    // An area that meets a merged area without holding it whole (the area lies partly or
+    // wholly inside the merged area, or crosses its edge).
+    enum class Overlap {
+        Union,    // the merge grows to the union with every merged area it meets
+        Refused,  // nothing changes; refused with DISP_E_EXCEPTION 0x800A03EC
+    };
+    MultiArea multiArea = MultiArea::AreaByArea;
+    Overlap overlap = Overlap::Union;
+};
 
 class FakeExcel {
 public:
@@ -79,10 +115,14 @@ public:
     long roundTrips() const;
     // Objects of the model that are alive (held by a client or by the fake itself).
     long liveObjects() const;
+    // How Range.Merge behaves from now on where Excel documents nothing.
+    void setMergeModel(MergeModel model);
+    MergeModel mergeModel() const;
 
 private:
     std::shared_ptr<ServerState> state_;
     std::shared_ptr<ChannelState> channel_;
+    std::shared_ptr<MergeState> merges_;
     MemoryHost& model_;
     com::Ref<IMessageFilter> previousFilter_;  // restored when the fake ends
     com::Ref<IDispatch> application_;

@@ -488,25 +488,25 @@ HRESULT retryLoop(const RetryPolicy& retry, HRESULT (*attempt)(void*), void* cal
     }
 }
 
-const std::vector<DISPID>* DispIdCache::find(IDispatch* object, std::wstring_view key) const {
-    const auto entry = entries_.find(object);
-    if (entry == entries_.end()) return nullptr;
-    const auto ids = entry->second.ids.find(std::wstring(key));
-    return ids == entry->second.ids.end() ? nullptr : &ids->second;
+namespace {
+
+std::wstring cacheKey(std::wstring_view kind, std::wstring_view key) {
+    std::wstring k;
+    k.reserve(kind.size() + 1 + key.size());
+    k.append(kind).push_back(L'\0');
+    k.append(key);
+    return k;
 }
 
-void DispIdCache::remember(IDispatch* object, std::wstring key, std::vector<DISPID> ids) {
-    if (!object || capacity_ == 0) return;
-    auto entry = entries_.find(object);
-    if (entry == entries_.end()) {
-        if (entries_.size() >= capacity_) entries_.clear();
-        entry = entries_.emplace(object, Entry{Ref<IDispatch>::share(object), {}}).first;
-    }
-    entry->second.ids.insert_or_assign(std::move(key), std::move(ids));
+}  // namespace
+
+const std::vector<DISPID>* DispIdCache::find(std::wstring_view kind, std::wstring_view key) const {
+    const auto found = entries_.find(cacheKey(kind, key));
+    return found == entries_.end() ? nullptr : &found->second;
 }
 
-void DispIdCache::forget(IDispatch* object) noexcept {
-    entries_.erase(object);
+void DispIdCache::remember(std::wstring_view kind, std::wstring_view key, std::vector<DISPID> ids) {
+    entries_.insert_or_assign(cacheKey(kind, key), std::move(ids));
 }
 
 namespace {
@@ -591,10 +591,11 @@ std::wstring keyOf(const std::vector<std::wstring>& names) {
 
 // The DISPIDs of `names` on `object`, from `cache` or one GetIDsOfNames call.
 std::vector<DISPID> resolve(IDispatch* object, std::vector<std::wstring>& names,
-                            const std::string& what, const RetryPolicy& retry, DispIdCache* cache) {
-    std::wstring key = cache ? keyOf(names) : std::wstring();
+                            const std::string& what, const RetryPolicy& retry, CacheSlot slot) {
+    DispIdCache* const cache = slot.kind.empty() ? nullptr : slot.cache;
+    const std::wstring key = cache ? keyOf(names) : std::wstring();
     if (cache)
-        if (const std::vector<DISPID>* known = cache->find(object, key)) return *known;
+        if (const std::vector<DISPID>* known = cache->find(slot.kind, key)) return *known;
     std::vector<LPOLESTR> text;
     for (std::wstring& n : names) text.push_back(n.data());
     std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
@@ -613,7 +614,7 @@ std::vector<DISPID> resolve(IDispatch* object, std::vector<std::wstring>& names,
         throw HostError(HostError::Cause::Other, what + ": unknown name " + unknown);
     }
     if (FAILED(hr)) throw hostError(hr, what);
-    if (cache) cache->remember(object, std::move(key), ids);
+    if (cache) cache->remember(slot.kind, key, ids);
     return ids;
 }
 
@@ -621,7 +622,7 @@ std::vector<DISPID> resolve(IDispatch* object, std::vector<std::wstring>& names,
 
 Variant invoke(IDispatch* object, std::wstring_view member, WORD flags,
                std::initializer_list<Variant> positional, std::span<const NamedArg> named,
-               const RetryPolicy& retry, DispIdCache* cache) {
+               const RetryPolicy& retry, CacheSlot cache) {
     const std::string what = narrow(member);
     if (!object) throw HostError(HostError::Cause::NotFound, what + ": object is not set");
     const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;

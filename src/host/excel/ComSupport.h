@@ -281,33 +281,31 @@ HRESULT withRetry(const RetryPolicy& retry, Call&& call) {
 }
 
 // The DISPIDs GetIDsOfNames gave for a member and the names of its named arguments, per
-// object. An object's DISPIDs stay the same for its lifetime (IDispatch guarantees it), so
-// a repeated call on the same object needs only Invoke. Objects of one type are not
-// assumed to share DISPIDs: learning an object's type would cost a round trip of its own.
-// The cache holds a reference to each object it knows, so no other object can take its
-// address while the entry lives; the owner drops entries with forget() when it lets an
-// object go and with clear() at the end of a run. Past `capacity` objects it starts over.
+// kind of object. A kind names one interface of the server's type library ("Range",
+// "Workbook"): a dual interface's DISPIDs are fixed by its type library, so every object
+// of that interface answers a name with the same DISPID, and one lookup serves every Range
+// object the run ever gets. A caller that cannot be sure of an object's interface (a sheet
+// may be a worksheet or a chart) gives it a kind of its own. Emptied with clear() at the
+// end of a run, so a restarted server is asked again.
 class DispIdCache {
 public:
-    explicit DispIdCache(std::size_t capacity = 256) : capacity_(capacity) {}
-
-    // The DISPIDs remembered under `key` for `object`, or null. invoke's key is the member's
-    // name and then the named arguments' names, each followed by a NUL, as spelled.
-    const std::vector<DISPID>* find(IDispatch* object, std::wstring_view key) const;
-    // Remembers `ids` under `key` for `object`, taking a reference to it.
-    void remember(IDispatch* object, std::wstring key, std::vector<DISPID> ids);
-    // Drops the object's entry and the reference the cache held.
-    void forget(IDispatch* object) noexcept;
+    // The DISPIDs remembered under `key` for objects of `kind`, or null. invoke's key is the
+    // member's name and then the named arguments' names, each followed by a NUL, as spelled.
+    const std::vector<DISPID>* find(std::wstring_view kind, std::wstring_view key) const;
+    void remember(std::wstring_view kind, std::wstring_view key, std::vector<DISPID> ids);
     void clear() noexcept { entries_.clear(); }
-    std::size_t objects() const noexcept { return entries_.size(); }
+    // How many (kind, member) entries are remembered.
+    std::size_t size() const noexcept { return entries_.size(); }
 
 private:
-    struct Entry {
-        Ref<IDispatch> held;
-        std::unordered_map<std::wstring, std::vector<DISPID>> ids;
-    };
-    std::size_t capacity_;
-    std::unordered_map<IDispatch*, Entry> entries_;
+    // kind, a NUL, then the key.
+    std::unordered_map<std::wstring, std::vector<DISPID>> entries_;
+};
+
+// Where invoke may find and remember DISPIDs: the cache and the kind of the called object.
+struct CacheSlot {
+    DispIdCache* cache = nullptr;
+    std::wstring_view kind;
 };
 
 // Calls `member` of `object` by name: GetIDsOfNames resolves the member and the names of
@@ -318,7 +316,7 @@ private:
 // HostError with the EXCEPINFO description when there is one.
 Variant invoke(IDispatch* object, std::wstring_view member, WORD flags,
                std::initializer_list<Variant> positional, std::span<const NamedArg> named = {},
-               const RetryPolicy& retry = RetryPolicy(), DispIdCache* cache = nullptr);
+               const RetryPolicy& retry = RetryPolicy(), CacheSlot cache = {});
 
 // Calls a member by its DISPID (for DISPID_NEWENUM and DISPID_VALUE), same rules.
 Variant invokeId(IDispatch* object, DISPID id, std::wstring_view what, WORD flags,

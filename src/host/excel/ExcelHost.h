@@ -16,16 +16,20 @@
 // refused change (Merge, UnMerge, a value write, a paste, a copy) is Protected when the
 // sheet's ProtectContents reads true; a refused Sheets.Add, Delete or rename is Protected
 // when the workbook's ProtectStructure does (a refused rename is BadArgument otherwise).
+//
+// Round trips: a member's id is asked of Excel once per run and kind of object (every
+// Range shares one answer), so most calls are one round trip. The bulk operations (see
+// BulkHost) drop each Range they make as soon as it is used.
 #pragma once
 
 #include <chrono>
 #include <memory>
 
-#include "host/SpreadsheetHost.h"
+#include "host/BulkHost.h"
 
 namespace gridmoor {
 
-class ExcelHost final : public SpreadsheetHost {
+class ExcelHost final : public BulkHost {
 public:
     struct Options {
         // How long a call that Excel rejects as busy is retried before it fails with Busy.
@@ -90,6 +94,25 @@ public:
     void setValue(RangeHandle range, const CellValue& value) override;
     CellEnumHandle enumerateCells(RangeHandle range) override;
     std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
+
+    // --- bulk operations (BulkHost) ---
+    // One Value read of the whole area, and HasFormula of the area; only when that is
+    // mixed, HasFormula of each cell that reads as the empty text.
+    CellBlock readBlock(SheetHandle sheet, const A1Area& area) override;
+    // MergeCells of the region, split in halves while it reads mixed; each merged area is
+    // read whole from MergeArea of a cell known to be merged: about 3 round trips per
+    // merged area and level of halving, 2 when nothing is merged.
+    std::vector<A1Area> mergedAreasMeeting(SheetHandle sheet, const A1Area& region) override;
+    // Excel does not document what one Merge of a range of several areas does. The first
+    // time a run merges several areas, one Merge over a few of them is read back area by
+    // area; when each area came out merged on its own, the rest of the run packs as many
+    // areas as fit in one 255-character address into each Merge. Otherwise (or when that
+    // Merge is refused for another reason than protection) the probe is undone (values it
+    // cleared are written back from a read taken before it) and the run merges one area
+    // per call. Either way the workbook ends as after one Merge per area.
+    void mergeAreas(SheetHandle sheet, std::span<const A1Area> areas) override;
+    // One Value put per write, with setValue's VARIANT rules.
+    void writeAreas(SheetHandle sheet, std::span<const AreaWrite> writes) override;
 
     // How many objects the current run holds (for tests of release and of endRun).
     std::size_t heldObjects() const noexcept;
