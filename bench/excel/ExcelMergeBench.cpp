@@ -1,11 +1,13 @@
 // Times both commands through the real COM path: this program serves a fake Excel (the
 // in-memory model behind IDispatch, registered as the running Excel) while the tool driver,
 // a second process, runs the handler through the Excel backend, as gridmoor.exe would.
-//   excel_merge_bench [N...]      (default 1000 2000)
+//   excel_merge_bench [N...] [--compare N...]      (default 1000 2000)
 // For each N, Sheet1!A1:A<N> holds runs of equal numbers of random length 1 to 5 (the same
 // column as bench/calc); smart merge (Command3_Click) runs on it, then unmerge and fill
-// (Command4_Click) on the merged result. Prints per command the seconds, the round trips
-// the fake's channel served and the merged areas afterwards.
+// (Command4_Click) on the merged result, both through the batching layer as in the tool.
+// Sizes after --compare also run on a fresh column call by call, without the layer (the
+// route before batching), and print the ratio of round trips. Prints per command the
+// seconds, the round trips the fake's channel served and the merged areas afterwards.
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -33,10 +35,19 @@ std::vector<CellValue> runsOfRandomLength(long n, unsigned seed) {
     return v;
 }
 
-// Runs one handler in the tool driver while this thread serves the fake; false when the
+struct Result {
+    bool ok = false;
+    long roundTrips = 0;
+};
+
+// Runs one handler in the tool driver while this thread serves the fake; not ok when the
 // driver failed or did not end.
-bool runHandler(fake::FakeExcel& excel, MemoryHost& model, const char* handler,
-                const std::string& address) {
+Result runHandler(fake::FakeExcel& excel, MemoryHost& model, const char* handler,
+                  const std::string& address, bool batched) {
+    if (batched)
+        SetEnvironmentVariableW(L"GRIDMOOR_UNBATCHED", nullptr);
+    else
+        SetEnvironmentVariableW(L"GRIDMOOR_UNBATCHED", L"1");
     const std::wstring result = fake::temporaryFile(L"bench-driver");
     DeleteFileW(result.c_str());
     const long tripsBefore = excel.roundTrips();
@@ -53,33 +64,59 @@ bool runHandler(fake::FakeExcel& excel, MemoryHost& model, const char* handler,
     std::string message = "-";
     for (const std::string& line : lines)
         if (line.rfind("message\t", 0) == 0) message = line.substr(8);
-    std::printf("%-8s %-15s %9.2f s %10ld round trips %7zu merged areas  %s\n",
-                address.substr(4).c_str(), handler, took.count(), excel.roundTrips() - tripsBefore,
-                model.mergedAreas("Sheet1").size(), message.c_str());
+    const long trips = excel.roundTrips() - tripsBefore;
+    std::printf("%-8s %-9s %-15s %9.2f s %10ld round trips %7zu merged areas  %s\n",
+                address.substr(4).c_str(), batched ? "batched" : "calls", handler, took.count(),
+                trips, model.mergedAreas("Sheet1").size(), message.c_str());
     std::fflush(stdout);
-    return code == std::optional<DWORD>(0);
+    return {code == std::optional<DWORD>(0), trips};
+}
+
+// Both commands on a fresh column of n rows; the round trips of each.
+Result runBoth(long n, bool batched, long trips[2]) {
+    MemoryHost model;
+    model.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
+    const std::string address = "A1:A" + std::to_string(n);
+    model.setCells("Sheet1", address, runsOfRandomLength(n, 42));
+    fake::FakeExcel excel(model);
+    excel.registerRunning();
+    const Result merge = runHandler(excel, model, "Command3_Click", address, batched);
+    const Result fill = runHandler(excel, model, "Command4_Click", address, batched);
+    trips[0] = merge.roundTrips;
+    trips[1] = fill.roundTrips;
+    return {merge.ok && fill.ok, 0};
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::stol(argv[i]));
-    if (sizes.empty()) sizes = {1000, 2000};
+    std::vector<std::pair<long, bool>> sizes;  // rows, compared with the route before
+    bool compare = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::wstring(argv[i]) == L"--compare") {
+            compare = true;
+            continue;
+        }
+        sizes.emplace_back(std::stol(argv[i]), compare);
+    }
+    if (sizes.empty()) sizes = {{1000, false}, {2000, false}};
     try {
         com::Apartment apartment;
-        std::printf("%-8s %-15s %11s %22s %21s  %s\n", "rows", "command", "time", "round trips",
-                    "merged areas", "message");
+        std::printf("%-8s %-9s %-15s %11s %22s %21s  %s\n", "rows", "route", "command", "time",
+                    "round trips", "merged areas", "message");
         bool ok = true;
-        for (const long n : sizes) {
-            MemoryHost model;
-            model.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
-            const std::string address = "A1:A" + std::to_string(n);
-            model.setCells("Sheet1", address, runsOfRandomLength(n, 42));
-            fake::FakeExcel excel(model);
-            excel.registerRunning();
-            ok = runHandler(excel, model, "Command3_Click", address) && ok;
-            ok = runHandler(excel, model, "Command4_Click", address) && ok;
+        for (const auto& [n, compared] : sizes) {
+            long batched[2] = {0, 0};
+            ok = runBoth(n, true, batched).ok && ok;
+            if (!compared) continue;
+            long calls[2] = {0, 0};
+            ok = runBoth(n, false, calls).ok && ok;
+            std::printf(
+                "%-8ld round trips, call by call / batched: smart merge %.1f, unmerge and "
+                "fill %.1f\n",
+                n, static_cast<double>(calls[0]) / static_cast<double>(batched[0]),
+                static_cast<double>(calls[1]) / static_cast<double>(batched[1]));
+            std::fflush(stdout);
         }
         return ok ? 0 : 1;
     } catch (const std::exception& e) {

@@ -3,7 +3,7 @@
 # prefix: both commands through COM, tool process to fake-Excel process, on columns of
 # runs of random length 1 to 5. Usage, from anywhere (packages as for
 # tests/excel/run-wine-tests.sh, GoogleTest for Windows built by it once):
-#   bench/excel/run.sh [N...]      (default 1000 2000)
+#   bench/excel/run.sh [N...] [--compare N...]   (default 1000 2000; see ExcelMergeBench.cpp)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"

@@ -2,12 +2,15 @@
 // until it is closed. No command line, no settings.
 #include <windows.h>
 
+#include "host/BatchingHost.h"
 #include "host/excel/ExcelHost.h"
 #include "window/win32/Form8.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
-        gridmoor::ExcelHost host;  // keeps COM initialised on this, the window's, thread
+        gridmoor::ExcelHost excel;  // keeps COM initialised on this, the window's, thread
+        // The commands' cell-by-cell calls go to Excel as few calls over whole areas.
+        gridmoor::BatchingHost host(excel);
         gridmoor::win32::Form8 form(host);
         form.open();
         return form.run();

@@ -5,12 +5,15 @@
 // gets UTF-8 lines "label1<TAB>...", "label2<TAB>...", "text1<TAB>...", one
 // "message<TAB>..." per message, and "held<TAB>n", the objects the backend still held
 // after the handler returned (0 unless it leaked).
+// The handler runs through the batching layer, as in the tool, unless the environment
+// variable GRIDMOOR_UNBATCHED is set (the route before batching, for the benchmark).
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "ScriptedForm.h"
+#include "host/BatchingHost.h"
 #include "host/excel/ComSupport.h"
 #include "host/excel/ExcelHost.h"
 #include "merge/SmartMerge.h"
@@ -25,7 +28,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::string handler = com::narrow(argv[1]);
     try {
-        ExcelHost host;
+        ExcelHost excel;
+        BatchingHost batched(excel);
+        SpreadsheetHost& host =
+            _wgetenv(L"GRIDMOOR_UNBATCHED") ? static_cast<SpreadsheetHost&>(excel) : batched;
         fake::ScriptedForm form;
         if (argc > 3) form.text1 = com::narrow(argv[3]);
         if (handler == "Form_Load")
@@ -45,7 +51,7 @@ int wmain(int argc, wchar_t** argv) {
         out << "label2\t" << form.label2 << "\n";
         out << "text1\t" << form.text1 << "\n";
         for (const std::string& m : form.messages) out << "message\t" << m << "\n";
-        out << "held\t" << host.heldObjects() << "\n";
+        out << "held\t" << excel.heldObjects() << "\n";
         return out ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", handler.c_str(), e.what());
