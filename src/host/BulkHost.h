@@ -3,11 +3,17 @@
 //
 // Each operation has the same effect as a sequence of ordinary SpreadsheetHost calls that
 // it names, and the same failure contract: it has its whole effect or throws HostError with
-// a readable reason and the cause the ordinary calls would carry. A failure part-way may
-// leave some areas done; the caller treats the whole operation as failed. None of them
-// shows anything to the user.
+// a readable reason and the cause the ordinary calls would carry (NotFound for an unset,
+// released or deleted sheet, Protected for a change on a protected sheet, Gone, Busy,
+// Other). A refusal comes before any change; a failure under way may leave some areas done,
+// and the caller treats the whole operation as failed. Like those calls, mergeAreas may be
+// deferred (SpreadsheetHost::flush); a deferred merge is sent before any later call that
+// needs it, so every operation sees the effects of the calls before it. None of them shows
+// anything to the user beyond what those calls would (mergeAreas over values while
+// DisplayAlerts is on).
 //
-// Sheets are the backend's own sheet handles; areas are areas of that sheet.
+// Sheets are the backend's own sheet handles; areas are areas of that sheet, inside its
+// bounds (a backend may refuse one outside them: BadArgument).
 #pragma once
 
 #include <span>
@@ -41,7 +47,8 @@ struct AreaWrite {
 class BulkHost : public SpreadsheetHost {
 public:
     // The values of every cell of `area` and which cells hold formulas. Same values as
-    // Value of each cell; reads only.
+    // Value of each cell; reads only. A backend may refuse an area of more than 4,194,304
+    // cells (Other), as Value may; the batching layer reads no larger one.
     virtual CellBlock readBlock(SheetHandle sheet, const A1Area& area) = 0;
 
     // Every merged area of the sheet that shares a cell with `region`, whole (an area may

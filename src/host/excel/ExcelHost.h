@@ -16,6 +16,17 @@
 // refused change (Merge, UnMerge, a value write, a paste, a copy) is Protected when the
 // sheet's ProtectContents reads true; a refused Sheets.Add, Delete or rename is Protected
 // when the workbook's ProtectStructure does (a refused rename is BadArgument otherwise).
+// Every other 1004 stays Other: where SpreadsheetHost names BadArgument for Cells or
+// offset outside the sheet, Range of two ranges on another sheet, a Copy or a paste that
+// cuts through a merged area, this backend gives Other, as it has no reason to tell. A
+// call Excel rejects as busy is retried for the busy allowance before it fails (attach
+// too). Handle ids are never reused: a released handle, or one of an ended run, fails
+// with NotFound.
+//
+// Where Excel goes further than the contract: PasteSpecial carries out every code Excel
+// knows (a refused one is Other unless the sheet is protected); Copy(range) puts the block
+// on the Windows clipboard, replacing what the user had copied; with DisplayAlerts on,
+// Delete and a Merge over values show Excel's own dialogs.
 //
 // Round trips: a member's id is asked of Excel once per run and kind of object (every
 // Range shares one answer), so most calls are one round trip. The bulk operations (see
@@ -63,7 +74,8 @@ public:
     SheetHandle SheetsAdd(AppHandle app, After after) override;
     void DisplayAlerts(AppHandle app, bool on) override;
     void ScreenUpdating(AppHandle app, bool on) override;
-    // Passes the code on unchecked as a 16-bit integer: Excel decides what it accepts.
+    // Passes the code on unchecked as a 16-bit integer: Excel decides what it accepts, and
+    // any refusal is BadArgument (also one for another reason, such as no workbook open).
     void Calculation(AppHandle app, std::int16_t mode) override;
 
     std::string Name(WorkbookHandle book) override;

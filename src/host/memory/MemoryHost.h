@@ -1,60 +1,39 @@
 // MemoryHost: a spreadsheet application held in memory, behaving as the object model does
-// in everything the commands can observe. It is a real backend (tests and benchmarks run
-// the commands against it) and it has a second, model side for tests: building workbooks,
-// inspecting them, recording the calls it receives and failing chosen calls.
+// in everything the commands can observe (SpreadsheetHost states what that is). It is a
+// real backend (tests and benchmarks run the commands against it) and it has a second,
+// model side for tests: building workbooks, inspecting them, recording the calls it
+// receives and failing chosen calls.
 //
-// Behaviour of the application side (SpreadsheetHost):
-// - Addresses are read by A1Address::parse on the sheet they are given to; `address`
-//   prints the absolute form.
-// - Cells hold a CellValue and a CellFormat. Value get/set on a cell under a merged area
-//   reads/writes that cell's own value. Value get of several cells is the 1-based array of
-//   the first area; value set writes every cell of every area. At most 4,194,304 cells
-//   per array or per non-empty write ("not enough memory" beyond, as the application runs
-//   out of memory there); writing the empty value is never limited.
-// - Merge: each area of the range becomes one merged area, grown to the union with every
-//   merged area it meets until stable; the first non-empty value in reading order moves to
-//   the top-left cell and the other cells are emptied. With DisplayAlerts on and two or
-//   more non-empty cells that loss is a prompt the user saw (the user is taken to confirm).
-//   A single cell that meets no merged area is left alone.
-// - UnMerge splits every merged area meeting the range; values stay where they are.
-// - Copy(range) puts a snapshot of the block (values, formats, the merged areas inside it;
-//   areas crossing its edge are clipped to it) on the application's clipboard.
-//   Copy(range, Destination) puts values, formats and merged areas at the destination's
-//   top-left cell, replacing what was there (a destination of several areas, or one that
-//   would cut through a merged area, is refused). Several areas copy as the application
-//   copies them: only when all span the same rows (put side by side) or the same columns
-//   (stacked) without overlapping, the gaps between them closed.
-// - PasteSpecial supports Paste -4122 (formats only) with Operation -4142 and neither
-//   SkipBlanks nor Transpose: the clipboard block's formats and merged areas land on the
-//   target and every value (covered cells included) stays. A target that is an exact
-//   multiple of the block in both directions is tiled, any other target gets one block at
-//   its top-left cell. Refused: other codes, an empty clipboard, a target of several
-//   areas, a paste area that only partly covers a merged area. Merged areas inside the
-//   paste area are replaced by the block's.
-// - A paste or copy onto a protected sheet, and a Merge, UnMerge or value write there, is
-//   refused with Cause::Protected; so are Sheets.Add, Delete and renaming while the
-//   workbook's structure is protected.
-// - Sheets: chart sheets count in Sheets and Sheets.Count and can be returned by them;
-//   `worksheets` enumerates worksheets only (a snapshot taken when the enumeration starts;
-//   sheets deleted since are skipped). Names: unique without regard to (ASCII) case, 1 to
-//   31 UTF-16 units, none of []:*?/\ , not starting or ending with an apostrophe, not
-//   "History". Sheets.Add(After) names the new worksheet "Sheet<n>" and makes it the active
-//   sheet. Delete with DisplayAlerts on is a prompt the user saw (and confirmed); the last
-//   sheet of a workbook cannot be deleted; deleting the active sheet activates the next
-//   one (the previous one for the last). Select needs the sheet's workbook to be active.
-// - Application: Calculation accepts only -4105, -4135 and 2, and fails while no workbook
-//   is open. attach finds the application by class name without regard to case while it
-//   runs. A busy application (a cell being edited) refuses every call but attach.
+// What is particular to the model:
+// - Addresses are read by A1Address::parse. Cells hold a CellValue (no formulas) and a
+//   CellFormat. At most 4,194,304 cells per array read or per non-empty write, else Other
+//   ("not enough memory", as the application runs out of memory there); writing the empty
+//   value is never limited.
+// - Prompts are recorded, not shown: the user is taken to have confirmed each. While
+//   DisplayAlerts is on, a Merge over two or more values records "Merge Sheet1!$A$1:$A$2"
+//   (the area merged) and a Delete records "Delete Sheet4"; prompts() lists them.
+// - The clipboard is one snapshot taken by Copy(range) (values, formats, the merged areas
+//   inside the block, areas crossing its edge clipped to it); later changes to the source
+//   do not reach it. Several areas copy as the application copies them: only when all span
+//   the same rows (put side by side) or the same columns (stacked) without overlapping,
+//   the gaps between them closed; otherwise BadArgument.
+// - PasteSpecial takes only the formats paste (-4122, -4142, no SkipBlanks or Transpose);
+//   other arguments are BadArgument. A target that is an exact multiple of the block in
+//   both directions is tiled; any other gets one block at its top-left cell. A target of
+//   several areas, like a Copy destination of several areas, is BadArgument.
+// - Sheet names also may not be "History", and count UTF-16 units. Sheets.Add names the
+//   new sheet "Sheet<n>" from a counter per workbook. `worksheets` walks a snapshot taken
+//   when it begins, skipping sheets deleted since. Select of a sheet whose workbook is not
+//   the active one, and Calculation while no workbook is open, are Other. A chart sheet
+//   has no cells: Range, Cells and the bulk operations on it are Other.
+// - While busy (setBusy) every call but attach fails with Busy.
 //
-// Errors: HostError with Cause NotFound (unset, released or dead handles, missing sheets,
-// no active workbook), BadArgument (rejected addresses, names, codes, positions), Protected
-// (protection refusals), Gone (the application went away), Busy, Other.
-//
-// Handles are ids into tables of the current run; endRun releases every object, after
-// which their handles fail with NotFound, and so does a range handle given to release.
-// Nothing is deferred, so flush has nothing to do; release is not a call of the object
-// model and is neither counted nor logged. A sheet handle is bound to the sheet object (not
-// its name); once the sheet is deleted, it and every range on it fail with NotFound.
+// Handles are ids into tables of the current run, never reused; endRun releases every
+// object, after which their handles fail with NotFound, and so does a range handle given to
+// release. Nothing is deferred, so flush has nothing to do; release is not a call of the
+// object model and is neither counted nor logged. A sheet handle is bound to the sheet
+// object (not its name); once the sheet is deleted, it and every range on it fail with
+// NotFound.
 //
 // Call log: every SpreadsheetHost call except beginRun/endRun is counted (from 1 since
 // construction or resetCalls()) and, while recording is on, logged as {op, args}. The
