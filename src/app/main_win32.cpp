@@ -2,12 +2,17 @@
 // until it is closed. No command line, no settings.
 #include <windows.h>
 
+#include "app/WindowsLog.h"
 #include "host/BatchingHost.h"
 #include "host/excel/ExcelHost.h"
 #include "window/win32/Form8.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
+        // A GUI program has no stderr: why a handler failed goes to the debugger and to
+        // %LOCALAPPDATA%\Gridmoor\gridmoor.log.
+        gridmoor::win32::WindowsLogSink log(gridmoor::win32::defaultLogFile());
+        const gridmoor::ScopedLogSink logTo(log);
         gridmoor::ExcelHost excel;  // keeps COM initialised on this, the window's, thread
         // The commands' cell-by-cell calls go to Excel as few calls over whole areas.
         gridmoor::BatchingHost host(excel);

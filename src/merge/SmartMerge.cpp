@@ -187,7 +187,7 @@ void smartMerge(SpreadsheetHost& host, CommandView& view) {
 }  // namespace
 
 void Command3_Click(SpreadsheetHost& host, CommandView& view) {
-    runGuarded(view, texts::kMergeNothing, texts::kReasonUnexpected,
+    runGuarded(view, "Command3_Click", texts::kMergeNothing, texts::kReasonUnexpected,
                [&] { smartMerge(host, view); });
 }
 

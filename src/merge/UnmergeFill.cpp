@@ -97,7 +97,7 @@ void unmergeFill(SpreadsheetHost& host, CommandView& view) {
 }  // namespace
 
 void Command4_Click(SpreadsheetHost& host, CommandView& view) {
-    runGuarded(view, texts::kUnmergeStopped, texts::kReasonUnexpected,
+    runGuarded(view, "Command4_Click", texts::kUnmergeStopped, texts::kReasonUnexpected,
                [&] { unmergeFill(host, view); });
 }
 

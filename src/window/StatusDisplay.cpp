@@ -68,7 +68,7 @@ void load(SpreadsheetHost& host, FormView& view) {
 }  // namespace
 
 void Form_Load(SpreadsheetHost& host, FormView& view) {
-    runGuarded(view, {}, texts::kReasonUnexpected, [&] { load(host, view); });
+    runGuarded(view, "Form_Load", {}, texts::kReasonUnexpected, [&] { load(host, view); });
 }
 
 namespace {
@@ -101,7 +101,7 @@ void refresh(SpreadsheetHost& host, FormView& view) {
 // A refresh that fails silently step by step still tells the user when it was stopped
 // altogether: the bare reason, as it has no message of its own.
 void Command2_Click(SpreadsheetHost& host, FormView& view) {
-    runGuarded(view, {}, texts::kReasonUnexpected, [&] { refresh(host, view); });
+    runGuarded(view, "Command2_Click", {}, texts::kReasonUnexpected, [&] { refresh(host, view); });
 }
 
 }  // namespace gridmoor

@@ -1,7 +1,8 @@
 // The window's start-up and its three click handlers when a host call throws something that
 // is no Failure: the handler
-// returns normally with its one failure message, and the run it began has been ended, by
-// failure, with every object released.
+// returns normally with its one failure message, the run it began has been ended, by
+// failure, with every object released, and the log has one line naming the handler and
+// what was thrown.
 #include <gtest/gtest.h>
 
 #include <new>
@@ -11,9 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "host/ErrorLog.h"
 #include "host/Failure.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
+#include "merge/HandlerGuard.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
 #include "support/ThrowingHost.h"
@@ -42,6 +45,12 @@ public:
 };
 
 enum class Handler { Load, Refresh, SmartMerge, Unmerge };
+
+class RecordingLog : public LogSink {
+public:
+    void write(std::string_view line) noexcept override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
+};
 enum class Thrown { BadAlloc, RuntimeError, NotAnException };
 
 struct ThrowCase {
@@ -62,12 +71,46 @@ std::string expectedMessage(Handler handler) {
     return prefix + std::string(texts::kReasonUnexpected);
 }
 
+const char* handlerName(Handler handler) {
+    switch (handler) {
+        case Handler::Load:
+            return "Form_Load";
+        case Handler::Refresh:
+            return "Command2_Click";
+        case Handler::SmartMerge:
+            return "Command3_Click";
+        case Handler::Unmerge:
+            return "Command4_Click";
+    }
+    return "";
+}
+
+constexpr const char* kUntranslated = "a backend error that was not translated";
+
+// What the log line ends with: the handler in brackets, then what was thrown.
+std::string expectedLogTail(Handler handler, Thrown kind) {
+    std::string tail = " [" + std::string(handlerName(handler)) + "] ";
+    switch (kind) {
+        case Thrown::BadAlloc:
+            return tail + std::bad_alloc().what();
+        case Thrown::RuntimeError:
+            return tail + kUntranslated;
+        case Thrown::NotAnException:
+            return tail + std::string(kNotAStdException);
+    }
+    return tail;
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 void throwOne(Thrown kind) {
     switch (kind) {
         case Thrown::BadAlloc:
             throw std::bad_alloc();
         case Thrown::RuntimeError:
-            throw std::runtime_error("a backend error that was not translated");
+            throw std::runtime_error(kUntranslated);
         case Thrown::NotAnException:
             throw 42;
     }
@@ -104,11 +147,15 @@ TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
     host.throwAt(c.op, [kind = c.thrown] { throwOne(kind); });
     RecordingForm form;
     form.text1 = "B2:B5";
+    RecordingLog log;
+    const ScopedLogSink logTo(log);
 
     EXPECT_NO_THROW(click(c.handler, host, form));
 
     ASSERT_TRUE(host.thrown()) << "the handler never called " << c.op;
     EXPECT_EQ(form.messages, std::vector<std::string>{expectedMessage(c.handler)});
+    ASSERT_EQ(log.lines.size(), 1U);
+    EXPECT_TRUE(endsWith(log.lines[0], expectedLogTail(c.handler, c.thrown))) << log.lines[0];
     EXPECT_EQ(host.runsBegun(), 1);
     EXPECT_EQ(host.runsEnded(), 1);
     EXPECT_EQ(host.lastRunEnd(), RunEnd::Failed);
@@ -166,9 +213,13 @@ TEST_P(CommitFailureTest, IsReportedAsAFailure) {
     host.throwAt("flush", [] { throw HostError(HostError::Cause::Gone, "the application quit"); });
     RecordingForm form;
     form.text1 = "B2:B4";
+    RecordingLog log;
+    const ScopedLogSink logTo(log);
     click(c.handler, host, form);
     ASSERT_TRUE(host.thrown());
     EXPECT_EQ(form.messages, std::vector<std::string>{c.message});
+    // A failure the handler expects has its own message and is no defect: nothing logged.
+    EXPECT_EQ(log.lines, std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CommitFailureTest,
