@@ -9,7 +9,7 @@
 
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
-#include "window/FormView.h"
+#include "support/RecordingView.h"
 #include "window/StatusDisplay.h"
 
 namespace gridmoor {
@@ -17,37 +17,7 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// Records the handlers' calls in order ("topmost", "Label1=...", "message:...") and keeps
-// the texts the window would show.
-class RecordingView : public FormView {
-public:
-    std::string Text1() const override { return text1; }
-    void showMessage(std::string_view text) override {
-        log.push_back("message:" + std::string(text));
-    }
-    void setLabel1(std::string_view text) override {
-        label1 = text;
-        log.push_back("Label1=" + label1);
-    }
-    void setLabel2(std::string_view text) override {
-        label2 = text;
-        log.push_back("Label2=" + label2);
-    }
-    void setText1(std::string_view text) override {
-        text1 = text;
-        log.push_back("Text1=" + text1);
-    }
-    void requestTopmost() override {
-        log.push_back("topmost");
-        if (topmostFails) throw Failure("no window handle");
-    }
-
-    bool topmostFails = false;
-    std::string label1 = "Label1";
-    std::string label2 = "Label2";
-    std::string text1 = "Text1";
-    Log log;
-};
+using testing::RecordingView;
 
 std::string workbookLine(std::string_view name) {
     return std::string(texts::kWorkbookLinePrefix) + std::string(name);
@@ -72,7 +42,7 @@ TEST(FormLoadTest, NoApplicationEmptiesEverythingThenShowsTheOneMessage) {
 
     Form_Load(host, view);
 
-    EXPECT_EQ(view.log, (Log{"topmost", "Label1=", "Label2=", "Text1=", kNoWorkbookMessage}));
+    EXPECT_EQ(view.calls, (Log{"topmost", "Label1=", "Label2=", "Text1=", kNoWorkbookMessage}));
     EXPECT_EQ(ops(host), (std::vector<std::string>{"attach"}));
 }
 
@@ -84,9 +54,9 @@ TEST(FormLoadTest, WorkbookOpenFillsBothLinesReadingTheWorkbookAfresh) {
 
     Form_Load(host, view);
 
-    EXPECT_EQ(view.log, (Log{"topmost",
-                             "Label1=", "Label2=", "Text1=", "Label1=" + workbookLine("Book1.xlsx"),
-                             "Label2=" + sheetLine("数据")}));
+    EXPECT_EQ(view.calls,
+              (Log{"topmost", "Label1=", "Label2=", "Text1=",
+                   "Label1=" + workbookLine("Book1.xlsx"), "Label2=" + sheetLine("数据")}));
     // The worksheet line reads Activeworkbook again instead of reusing the first one.
     EXPECT_EQ(ops(host), (std::vector<std::string>{"attach", "Activeworkbook", "Name",
                                                    "Activeworkbook", "ActiveSheet", "Name"}));
@@ -99,7 +69,7 @@ TEST(FormLoadTest, ApplicationWithoutWorkbookShowsNoMessageAndLeavesTheLinesEmpt
 
     Form_Load(host, view);
 
-    EXPECT_EQ(view.log, (Log{"topmost", "Label1=", "Label2=", "Text1="}));
+    EXPECT_EQ(view.calls, (Log{"topmost", "Label1=", "Label2=", "Text1="}));
     EXPECT_EQ(view.label1, "");
     EXPECT_EQ(view.label2, "");
 }
@@ -112,9 +82,9 @@ TEST(FormLoadTest, AFailedTopmostRequestIsDroppedAndStartUpGoesOn) {
 
     Form_Load(host, view);
 
-    EXPECT_EQ(view.log, (Log{"topmost",
-                             "Label1=", "Label2=", "Text1=", "Label1=" + workbookLine("Book1.xlsx"),
-                             "Label2=" + sheetLine("Sheet1")}));
+    EXPECT_EQ(view.calls,
+              (Log{"topmost", "Label1=", "Label2=", "Text1=",
+                   "Label1=" + workbookLine("Book1.xlsx"), "Label2=" + sheetLine("Sheet1")}));
 }
 
 // Start-up host calls: 1 attach, 2 Activeworkbook, 3 Name(book), 4 Activeworkbook,
@@ -155,7 +125,7 @@ TEST(FormLoadTest, AFailingReadEmptiesOnlyItsOwnLine) {
         }
         RecordingView view;
         Form_Load(host, view);
-        EXPECT_EQ(view.log, c.expected);
+        EXPECT_EQ(view.calls, c.expected);
         EXPECT_EQ(host.liveHandles(), 0u);
     }
 }
@@ -193,14 +163,14 @@ TEST(RefreshTest, RefillsTheLinesKeepsText1AndSwitchesTheSettingsOn) {
     RecordingView view;
     view.label1 = workbookLine("Book1.xlsx");
     view.label2 = sheetLine("Sheet1");
-    view.text1 = "B2:B8";
+    view.type("B2:B8");
 
     Command2_Click(host, view);
 
     // The lines show the workbook and sheet that are active now; Text1 is never touched.
-    EXPECT_EQ(view.log, (Log{"Label1=", "Label2=", "Label1=" + workbookLine("Book2.xlsx"),
-                             "Label2=" + sheetLine("汇总")}));
-    EXPECT_EQ(view.text1, "B2:B8");
+    EXPECT_EQ(view.calls, (Log{"Label1=", "Label2=", "Label1=" + workbookLine("Book2.xlsx"),
+                               "Label2=" + sheetLine("汇总")}));
+    EXPECT_EQ(view.Text1(), "B2:B8");
     EXPECT_TRUE(host.displayAlerts());
     EXPECT_TRUE(host.screenUpdating());
     EXPECT_EQ(host.argsOf("DisplayAlerts"), (std::vector<std::vector<std::string>>{{"True"}}));
@@ -224,7 +194,7 @@ TEST(RefreshTest, WritesCalculationOneLastWhichTheHostRefusesSilently) {
     EXPECT_EQ(last.args, (std::vector<std::string>{"1"}));
     EXPECT_TRUE(last.failed);
     EXPECT_EQ(host.calculation(), before);
-    for (const auto& entry : view.log) EXPECT_NE(entry.rfind("message:", 0), 0u) << entry;
+    for (const auto& entry : view.calls) EXPECT_NE(entry.rfind("message:", 0), 0u) << entry;
 }
 
 TEST(RefreshTest, NoApplicationShowsTheMessageAndKeepsTheOldLines) {
@@ -236,7 +206,7 @@ TEST(RefreshTest, NoApplicationShowsTheMessageAndKeepsTheOldLines) {
 
     Command2_Click(host, view);
 
-    EXPECT_EQ(view.log, (Log{kNoWorkbookMessage}));
+    EXPECT_EQ(view.calls, (Log{kNoWorkbookMessage}));
     EXPECT_EQ(view.label1, workbookLine("Book1.xlsx"));
     EXPECT_EQ(view.label2, sheetLine("Sheet1"));
     EXPECT_EQ(ops(host), (std::vector<std::string>{"attach"}));
@@ -252,7 +222,7 @@ TEST(RefreshTest, NoWorkbookEmptiesTheLinesAndStillSwitchesTheSettingsOn) {
 
     Command2_Click(host, view);
 
-    EXPECT_EQ(view.log, (Log{"Label1=", "Label2="}));
+    EXPECT_EQ(view.calls, (Log{"Label1=", "Label2="}));
     EXPECT_TRUE(host.displayAlerts());
     EXPECT_TRUE(host.screenUpdating());
 }

@@ -19,30 +19,15 @@
 #include "merge/HandlerGuard.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
+#include "support/RecordingView.h"
 #include "support/ThrowingHost.h"
-#include "window/FormView.h"
 #include "window/StatusDisplay.h"
 
 namespace gridmoor {
 namespace {
 
+using testing::RecordingView;
 using testing::ThrowingHost;
-
-// Keeps the window's texts and every message shown.
-class RecordingForm : public FormView {
-public:
-    std::string Text1() const override { return text1; }
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    void setLabel1(std::string_view text) override { label1 = text; }
-    void setLabel2(std::string_view text) override { label2 = text; }
-    void setText1(std::string_view text) override { text1 = text; }
-    void requestTopmost() override {}
-
-    std::string text1;
-    std::string label1;
-    std::string label2;
-    std::vector<std::string> messages;
-};
 
 enum class Handler { Load, Refresh, SmartMerge, Unmerge };
 
@@ -116,7 +101,7 @@ void throwOne(Thrown kind) {
     }
 }
 
-void click(Handler handler, SpreadsheetHost& host, RecordingForm& form) {
+void click(Handler handler, SpreadsheetHost& host, RecordingView& form) {
     switch (handler) {
         case Handler::Load:
             Form_Load(host, form);
@@ -145,8 +130,8 @@ TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
         {CellValue::text("a"), CellValue::text("a"), CellValue::text("b"), CellValue()});
     ThrowingHost host(memory);
     host.throwAt(c.op, [kind = c.thrown] { throwOne(kind); });
-    RecordingForm form;
-    form.text1 = "B2:B5";
+    RecordingView form;
+    form.type("B2:B5");
     RecordingLog log;
     const ScopedLogSink logTo(log);
 
@@ -211,8 +196,8 @@ TEST_P(CommitFailureTest, IsReportedAsAFailure) {
     memory.setCells("Sheet1", "B2:B4", {CellValue::text("a"), CellValue::text("a"), CellValue()});
     ThrowingHost host(memory);
     host.throwAt("flush", [] { throw HostError(HostError::Cause::Gone, "the application quit"); });
-    RecordingForm form;
-    form.text1 = "B2:B4";
+    RecordingView form;
+    form.type("B2:B4");
     RecordingLog log;
     const ScopedLogSink logTo(log);
     click(c.handler, host, form);
