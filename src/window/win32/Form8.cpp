@@ -30,6 +30,19 @@ namespace {
 constexpr int kFirstControlId = 1001;
 constexpr int kIconResource = 1;
 
+// The density Windows calls 100 %, assumed where the screen's cannot be read.
+constexpr UINT kDefaultDpi = 96;
+// A font's height is given in points, 72 to the inch.
+constexpr double kPointsPerInch = 72.0;
+// WM_DPICHANGED: the window moved to a screen of another density. Spelt out because the
+// headers declare it only when WINVER targets Windows 7 or later.
+constexpr UINT kWmDpiChanged = 0x02E0;
+// The window's size when it is created: a placeholder, as the real size depends on the
+// density of the screen it lands on, known only once the window exists.
+constexpr int kProvisionalSize = 100;
+// SetWindowPos's flags for the keep-above request: neither move nor resize the window.
+constexpr UINT kKeepPlaceAndSize = SWP_NOMOVE | SWP_NOSIZE;
+
 // A GDI object (font, brush) owned by the window.
 struct GdiDelete {
     void operator()(HGDIOBJ o) const noexcept { DeleteObject(o); }
@@ -57,9 +70,9 @@ F systemFunction(const wchar_t* library, const char* name) {
 
 UINT systemDpi() {
     HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
     if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+    return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
 UINT dpiOfWindow(HWND window) {
@@ -121,7 +134,7 @@ std::wstring chineseFace(std::string_view family) {
 
 GdiObject createFont(const layout::Font& font, const std::wstring& face, UINT dpi) {
     LOGFONTW f{};
-    f.lfHeight = -static_cast<LONG>(std::lround(font.points * dpi / 72.0));
+    f.lfHeight = -static_cast<LONG>(std::lround(font.points * dpi / kPointsPerInch));
     f.lfWeight = font.weight;
     f.lfCharSet = font.gb2312Charset ? GB2312_CHARSET : DEFAULT_CHARSET;
     f.lfQuality = CLEARTYPE_QUALITY;
@@ -179,7 +192,7 @@ struct Form8::Impl {
     GdiObject chineseFont;
     GdiObject defaultFont;
     std::wstring chineseFontFace;
-    UINT dpi = 96;
+    UINT dpi = kDefaultDpi;
     bool loaded = false;
     bool busy = false;
     bool destroyedByOwner = false;
@@ -228,8 +241,9 @@ void Form8::Impl::create() {
     const int left = pixels(form.screenLeft, placeDpi);
     const int top = pixels(form.screenTop, placeDpi);
     const std::wstring caption = wide(form.caption);
-    window = CreateWindowExW(kFormExStyle, kForm8Class.data(), caption.c_str(), kFormStyle, left,
-                             top, 100, 100, nullptr, nullptr, instance, this);
+    window =
+        CreateWindowExW(kFormExStyle, kForm8Class.data(), caption.c_str(), kFormStyle, left, top,
+                        kProvisionalSize, kProvisionalSize, nullptr, nullptr, instance, this);
     if (!window) throw std::runtime_error("cannot create the window");
     dpi = dpiOfWindow(window);
 
@@ -374,7 +388,7 @@ LRESULT Form8::Impl::handle(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
                 return 0;
             }
             break;
-        case 0x02E0: {  // WM_DPICHANGED: the window moved to a screen of another density
+        case kWmDpiChanged: {
             dpi = LOWORD(w);
             const RECT* suggested = reinterpret_cast<const RECT*>(l);
             SetWindowPos(window, nullptr, suggested->left, suggested->top,
@@ -475,8 +489,8 @@ void Form8::requestTopmost() {
     if (!impl_->setWindowPos)
         impl_->setWindowPos = systemFunction<Impl::SetWindowPosFn>(L"user32.dll", "SetWindowPos");
     if (!*impl_->setWindowPos) throw Failure("SetWindowPos is not available");
-    // HWND_TOPMOST, no move, no size; the result is not looked at.
-    (*impl_->setWindowPos)(impl_->window, reinterpret_cast<HWND>(-1), 0, 0, 0, 0, 3);
+    // In front of every window that is not itself kept in front; the result is not looked at.
+    (*impl_->setWindowPos)(impl_->window, HWND_TOPMOST, 0, 0, 0, 0, kKeepPlaceAndSize);
 }
 
 }  // namespace gridmoor::win32
