@@ -1,7 +1,8 @@
 // Smart merge and unmerge-fill against a real Calc, end to end through the engine: a column of
 // n rows holding runs of random length 1 to 5, merged, then unmerged and filled. Compares the
-// batching backend with the same backend sending every host call at once (one round trip per
-// call), and shows where the batched time goes by host operation.
+// backend under the batching layer with the backend alone sending every host call at once
+// (one round trip per call, no bulk route), and shows where the batched time goes by host
+// operation.
 // Usage: calc_merge_bench PIPE N [N...]   (Calc must listen on PIPE; see run.sh)
 // GRIDMOOR_PERCALL_MAX (default 10000): the largest size also run one round trip per call.
 // GRIDMOOR_BENCH_BOLD=1: the column is bold, so a format paste has formatting to carry.
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "TimedHost.h"
+#include "host/calc/BatchedCalc.h"
 #include "host/calc/CalcHost.h"
 #include "host/calc/CalcProbe.h"
 #include "merge/CommandView.h"
@@ -109,8 +111,10 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "setting up the workbook failed: Calc has gone away\n");
                 return 1;
             }
-            gridmoor::CalcHost calc({pipe, batch});
-            gridmoor::bench::TimedHost host(calc);
+            gridmoor::BatchedCalc batched({pipe, true});
+            gridmoor::CalcHost alone({pipe, false});
+            gridmoor::bench::TimedHost host(batch ? static_cast<gridmoor::SpreadsheetHost&>(batched)
+                                                  : alone);
             QuietView merge(address), unmerge(address);
             const double m = timed([&] { gridmoor::Command3_Click(host, merge); });
             const gridmoor::bench::TimedHost mergeTimes = host;

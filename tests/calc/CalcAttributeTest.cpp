@@ -58,7 +58,7 @@ TEST_P(CalcAttributeTest, SmartMergeChangesNothingButMergedAreas) {
     const auto before = probe().recordCells("Sheet1", column);
 
     testing::RecordingView view(column);
-    Command3_Click(host(), view);
+    Command3_Click(commands(), view);
 
     ASSERT_EQ(view.messages, Strings{std::string(texts::kMergeDone)});
     EXPECT_EQ(host().bulkPastes(), c.bulkPastes);
@@ -93,7 +93,7 @@ TEST_F(CalcTest, UnmergeChangesNothingButMergedAreasAndBlankCells) {
     const auto before = probe().recordCells("Sheet1", column);
 
     testing::RecordingView view(column);
-    Command4_Click(host(), view);
+    Command4_Click(commands(), view);
 
     ASSERT_EQ(view.messages, Strings{std::string(texts::kUnmergeDone)});
     EXPECT_EQ(probe().mergedAreas("Sheet1", rows + 5), Strings{});

@@ -1,5 +1,5 @@
 // The bulk operations against a real Calc: each has the effect of the ordinary calls it
-// stands for, comes after what the backend still defers, and keeps a run one undo entry.
+// stands for and keeps a run one undo entry.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,17 +71,6 @@ TEST_F(CalcTest, BlockReadGivesEachCellsValueAndMarksFormulas) {
     });
 }
 
-TEST_F(CalcTest, BlockReadSeesAWriteStillDeferred) {
-    probe().enterColumn("Sheet1", "A1", {"a", "b", "c"});
-    inRun(host(), [&](AppHandle, SheetHandle sheet) {
-        const CellEnumHandle e = host().enumerateCells(host().Range(sheet, "A1:A3"));
-        host().nextCell(e);
-        host().setValue(host().Range(sheet, "A2"), CellValue::text("new"));
-        const CellBlock block = host().readBlock(sheet, at("A1:A3"));
-        EXPECT_TRUE(identical(block.values[1], CellValue::text("new")));
-    });
-}
-
 struct MeetingCase {
     const char* name;
     const char* region;
@@ -114,13 +103,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   "A1:D9",
                                   {"$A$1:$A$3", "$A$5:$A$6", "$A$8:$A$9", "$C$1:$D$2"}}),
     [](const ::testing::TestParamInfo<MeetingCase>& p) { return std::string(p.param.name); });
-
-TEST_F(CalcTest, MergedAreasMeetingSeesAMergeStillDeferred) {
-    inRun(host(), [&](AppHandle, SheetHandle sheet) {
-        host().Merge(host().Range(sheet, "B2:B3"));
-        EXPECT_EQ(sortedA1(host().mergedAreasMeeting(sheet, at("B1:B9"))), Strings{"$B$2:$B$3"});
-    });
-}
 
 struct MergeCase {
     const char* name;
@@ -193,6 +175,75 @@ TEST_F(CalcTest, MergeAreasOnAProtectedSheetIsRefused) {
     EXPECT_TRUE(probe().mergedAreas("Sheet1").empty());
 }
 
+// Merges given to mergeAreas are sent before a later call that needs them: the merged
+// areas it asks for, and an unmerge of the same cells.
+TEST_F(CalcTest, MergedAreasMeetingSeesAreasGivenToMergeAreasEarlier) {
+    inRun(host(), [&](AppHandle, SheetHandle sheet) {
+        const std::vector<A1Area> areas{at("B2:B3")};
+        host().mergeAreas(sheet, areas);
+        EXPECT_EQ(sortedA1(host().mergedAreasMeeting(sheet, at("B1:B9"))), Strings{"$B$2:$B$3"});
+    });
+}
+
+TEST_F(CalcTest, UnmergeUndoesAreasGivenToMergeAreasEarlierInTheRun) {
+    inRun(host(), [&](AppHandle, SheetHandle sheet) {
+        const std::vector<A1Area> areas{at("A1:A2"), at("A4:A5")};
+        host().mergeAreas(sheet, areas);
+        host().UnMerge(host().Range(sheet, "A1:A2"));
+    });
+    EXPECT_EQ(probe().mergedAreas("Sheet1"), Strings{"$A$4:$A$5"});
+}
+
+// The smart merge's pattern: a scratch copy of the column, many areas merged there, the
+// scratch block pasted back as formats and the scratch sheet deleted. The paste carries the
+// areas; they never reach the scratch sheet. Kept, the sheet gets them at flush.
+class CalcScratchMergeTest : public CalcTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CalcScratchMergeTest, FormatPasteCarriesAreasGivenToMergeAreas) {
+    const bool deleteScratch = GetParam();
+    const long rows = 200;
+    std::vector<double> numbers;
+    for (long r = 1; r <= rows; ++r) numbers.push_back(static_cast<double>(r));
+    probe().fillNumbers("Sheet1", "A1", numbers);
+    const std::string column = "A1:A" + std::to_string(rows);
+    std::vector<A1Area> pairs;
+    Strings expected;
+    for (long r = 1; r < rows; r += 2) {
+        pairs.push_back({static_cast<std::int32_t>(r), 1, static_cast<std::int32_t>(r + 1), 1});
+        expected.push_back(absoluteAddress(pairs.back()));
+    }
+    std::sort(expected.begin(), expected.end());
+    const long undoBefore = probe().undoCount();
+    inRun(host(), [&](AppHandle app, SheetHandle sheet) {
+        const SheetHandle scratch = host().SheetsAdd(app, After{sheet});
+        host().setName(scratch, "scratch");
+        host().Copy(host().Range(sheet, column), Destination{host().Range(scratch, "A1")});
+        host().mergeAreas(scratch, pairs);
+        host().Copy(host().Range(scratch, column));
+        host().PasteSpecial(host().Range(sheet, "A1"),
+                            {xlPasteFormats, xlPasteSpecialOperationNone, false, false});
+        if (deleteScratch) host().Delete(scratch);
+    });
+    Strings merged = probe().mergedAreas("Sheet1", rows + 5);
+    std::sort(merged.begin(), merged.end());
+    EXPECT_EQ(merged, expected);
+    EXPECT_EQ(host().bulkPastes(), 1);
+    EXPECT_EQ(host().bulkMergeCalls(), deleteScratch ? 0 : 1);
+    if (deleteScratch) {
+        EXPECT_EQ(probe().sheetNames(), Strings{"Sheet1"});
+    } else {
+        Strings onScratch = probe().mergedAreas("scratch", rows + 5);
+        std::sort(onScratch.begin(), onScratch.end());
+        EXPECT_EQ(onScratch, expected);
+    }
+    EXPECT_EQ(probe().undoCount(), undoBefore + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scratch, CalcScratchMergeTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return std::string(p.param ? "deleted" : "kept");
+                         });
+
 struct AreaWriteCase {
     const char* name;
     CellValue written;
@@ -240,19 +291,6 @@ INSTANTIATE_TEST_SUITE_P(
         AreaWriteCase{"empty", CellValue(), CellValue()},
         AreaWriteCase{"error", CellValue::error(2042), CellValue::error(2042)}),
     [](const ::testing::TestParamInfo<AreaWriteCase>& p) { return std::string(p.param.name); });
-
-// A write still deferred into a walked block goes first: the later area write wins.
-TEST_F(CalcTest, AreaWriteComesAfterAWriteStillDeferred) {
-    probe().enterColumn("Sheet1", "A1", {"a", "b", "c"});
-    inRun(host(), [&](AppHandle, SheetHandle sheet) {
-        const CellEnumHandle e = host().enumerateCells(host().Range(sheet, "A1:A3"));
-        host().nextCell(e);
-        host().setValue(host().Range(sheet, "A2"), CellValue::text("first"));
-        const std::vector<AreaWrite> writes{{at("A2"), CellValue::text("second")}};
-        host().writeAreas(sheet, writes);
-    });
-    EXPECT_EQ(probe().formula("Sheet1", "A2"), "second");
-}
 
 TEST_F(CalcTest, AreaWriteOnALockedCellOfAProtectedSheetIsRefused) {
     probe().enter("Sheet1", "A1", "keep");

@@ -69,7 +69,7 @@ TEST_P(CalcEditModeTest, RefusedWhileACellIsEditedAndRunsOnceTheEditEnds) {
     probe.newWorkbook("Sheet1");
     probe.enterColumn("Sheet1", "A1", {"a", "a", "b"});
     for (const auto& area : c.mergedBefore) probe.merge("Sheet1", area);
-    CalcHost host({office.pipeName(), true});
+    BatchedCalc host({office.pipeName(), true});
     {
         // The tool stays connected between clicks: the refusal must come on a later run too.
         HostLink earlier(host);

@@ -1,6 +1,6 @@
 // Test fixture for host-level tests against a real Calc: one private soffice per test
-// program (started on first use, killed at exit), a fresh workbook per test, a CalcHost and
-// a probe connected to it.
+// program (started on first use, killed at exit), a fresh workbook per test, a CalcHost, the
+// batching layer over it on which the commands run, and a probe connected to Calc.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +10,9 @@
 #include <string>
 
 #include "Soffice.h"
+#include "host/BatchingHost.h"
 #include "host/HostLink.h"
+#include "host/calc/BatchedCalc.h"
 #include "host/calc/CalcHost.h"
 #include "host/calc/CalcProbe.h"
 
@@ -47,17 +49,21 @@ protected:
         probe_ = std::make_unique<calc::CalcProbe>(office_->pipeName());
         probe_->newWorkbook("Sheet1");
         host_ = std::make_unique<CalcHost>(
-            CalcHost::Options{office_->pipeName(), batch(), failBulkReadBack()});
+            CalcHost::Options{office_->pipeName(), bulkRoute(), failBulkReadBack()});
+        layer_ = std::make_unique<BatchingHost>(*host_);
     }
-    virtual bool batch() const { return true; }
+    virtual bool bulkRoute() const { return true; }
     virtual bool failBulkReadBack() const { return false; }
 
     calc::CalcProbe& probe() { return *probe_; }
     CalcHost& host() { return *host_; }
+    // The host the commands run on, as in the product.
+    SpreadsheetHost& commands() { return *layer_; }
 
     Soffice* office_ = nullptr;
     std::unique_ptr<calc::CalcProbe> probe_;
     std::unique_ptr<CalcHost> host_;
+    std::unique_ptr<BatchingHost> layer_;
 };
 
 }  // namespace gridmoor::calctest

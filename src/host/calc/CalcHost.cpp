@@ -320,28 +320,15 @@ struct CalcHost::Impl {
     };
     std::vector<DocState> docs;
 
-    // Merges collected per sheet identity, applied at the end of the run.
+    // Areas given to mergeAreas, per sheet identity, not yet sent: a format paste from the
+    // sheet carries them without their ever reaching it (the smart merge's scratch sheet is
+    // deleted right after), any call that needs them sends them first, and flush sends the
+    // rest.
     struct PendingMerges {
         std::uint32_t sheet = 0;
         std::vector<Area> merges;
     };
     std::vector<PendingMerges> pending;
-
-    // The block whose values are known without asking Calc, and writes not yet sent.
-    struct Block {
-        std::uint32_t sheet = 0;
-        const void* identity = nullptr;
-        Area area;
-        std::vector<CellValue> values;
-        std::vector<Typing> typing;
-        std::vector<char> formula;
-        std::vector<char> dirty;        // written, not yet sent
-        std::vector<char> needsFormat;  // the written value needs another number format
-        long dirtyCount = 0;
-        bool hasFormulas = false;
-        bool written = false;
-    };
-    std::optional<Block> block;
 
     // The range on the clipboard: a live reference, as the object model's copy mode is.
     std::optional<std::pair<std::uint32_t, Area>> clipboard;
@@ -368,7 +355,6 @@ struct CalcHost::Impl {
         freeRanges.clear();
         docs.clear();
         pending.clear();
-        block.reset();
         clipboard.reset();
     }
 
@@ -927,7 +913,7 @@ struct CalcHost::Impl {
     static constexpr std::size_t kBulkMinimum = 64;  // merged areas below which it never pays
 
     bool bulkMerges(Sheet& dst, const Area& target, std::vector<Area> wanted) {
-        if (!options.batch || wanted.size() < kBulkMinimum) return false;
+        if (!options.bulkRoute || wanted.size() < kBulkMinimum) return false;
         Reference<table::XCellRange> range = cellRange(dst, target);
         if (!onlyPlainCells(range)) return false;
         const long rows = target.rows(), cols = target.columns();
@@ -1138,29 +1124,40 @@ struct CalcHost::Impl {
         return true;
     }
 
-    // The merged areas the sheet has once its collected merges apply, within `region`
-    // (grown as mergedAreas grows it); also what to send Calc to get there.
-    MergeSet projectedMerges(Sheet& s, Area& region, std::vector<Area>* merges) {
+    // The merged areas the sheet has once its pending merges apply, within `region` (grown
+    // as mergedAreas grows it).
+    MergeSet projectedMerges(Sheet& s, Area& region) {
         std::vector<Area> mine;
         if (auto p = pendingFor(s.identity)) mine = pending[*p].merges;
         for (const auto& m : mine) region = spanning(region, m);
         MergeSet set(mergedAreas(s, region));
         for (const auto& m : mine) set.merge(m);
-        if (merges) *merges = mine;
         return set;
     }
 
+    // Sends the sheet's pending merges (those of a deleted sheet went with it).
     void flushMerges(std::uint32_t sheetIdx) {
         Sheet& s = sheets[sheetIdx];
         auto p = pendingFor(s.identity);
         if (!p) return;
-        if (entryOf(s).deleted) {
-            pending.erase(pending.begin() + *p);
-            return;
-        }
         const std::vector<Area> mine = std::move(pending[*p].merges);
         pending.erase(pending.begin() + *p);
-        sendMerges(s, mine, false);
+        if (!entryOf(s).deleted) sendMerges(s, mine, true);
+    }
+
+    // Keeps `merges` pending on the sheet, after those already pending there.
+    void deferMerges(std::uint32_t sheetIdx, std::vector<Area> merges) {
+        auto p = pendingFor(sheets[sheetIdx].identity);
+        if (!p) {
+            pending.push_back({sheetIdx, {}});
+            p = static_cast<std::uint32_t>(pending.size() - 1);
+        }
+        auto& mine = pending[*p].merges;
+        mine.insert(mine.end(), merges.begin(), merges.end());
+    }
+
+    void flushAllMerges() {
+        while (!pending.empty()) flushMerges(pending.front().sheet);
     }
 
     // Merges over `mine`, in order, with the object model's effect (each takes in the merged
@@ -1173,7 +1170,7 @@ struct CalcHost::Impl {
         MergeSet set(mergedAreas(s, region));
         for (const auto& m : mine) set.merge(m);
         const auto d = set.diff();
-        if (viaBulk && options.batch && d.added.size() >= kBulkMinimum &&
+        if (viaBulk && options.bulkRoute && d.added.size() >= kBulkMinimum &&
             mergeInBulk(s, region, set.current())) {
             ++bulkMergeCalls;
             return;
@@ -1193,10 +1190,6 @@ struct CalcHost::Impl {
         const bool merged = bulkMerges(s, region, std::move(wanted));
         applyFormats(formats, region, s, region);
         return merged;
-    }
-
-    void flushAllMerges() {
-        while (!pending.empty()) flushMerges(pending.front().sheet);
     }
 
     // ---------------------------------------------------------------- formats
@@ -1511,142 +1504,14 @@ struct CalcHost::Impl {
         }
     }
 
-    // What a fresh read gives after `v` was written into a cell whose format types `t`.
-    static CellValue readBackOf(const CellValue& v, Typing& t, long offsetDays) {
-        if (v.isEmpty() || (v.isText() && v.text().empty())) return CellValue();
-        if (!v.isNumber()) return v;
-        const Typing want = typingFor(v);
-        if (want != Typing::Plain) t = want;
-        double num = v.number();
-        if (v.numberKind() == NumberKind::Boolean) num = num != 0 ? 1.0 : 0.0;
-        if (v.numberKind() == NumberKind::Date) num -= static_cast<double>(offsetDays);
-        return numberAs(num, t, offsetDays);
-    }
-
-    void loadBlock(std::uint32_t sheetIdx, const Area& a) {
-        flushWrites();
-        Read r = readArea(sheets[sheetIdx], a);
-        Block b;
-        b.sheet = sheetIdx;
-        b.identity = sheets[sheetIdx].identity;
-        b.area = a;
-        b.values = std::move(r.values);
-        b.typing = std::move(r.typing);
-        b.formula = std::move(r.formula);
-        b.hasFormulas = r.hasFormulas;
-        b.dirty.assign(b.values.size(), 0);
-        b.needsFormat.assign(b.values.size(), 0);
-        block = std::move(b);
-    }
-
-    bool inBlock(std::uint32_t sheetIdx, long row, long col) const {
-        return block && block->identity == sheets[sheetIdx].identity &&
-               block->area.contains(row, col);
-    }
-    std::size_t blockIndex(long row, long col) const {
-        return static_cast<std::size_t>((row - block->area.firstRow) * block->area.columns() +
-                                        (col - block->area.firstColumn));
-    }
-
-    // Sends the collected writes: runs of written cells along the block's long side, each run
-    // one call; formula cells never join a run.
-    void flushWrites() {
-        if (!block || block->dirtyCount == 0) return;
-        Block& b = *block;
-        Sheet& s = sheets[b.sheet];
-        const bool vertical = b.area.columns() == 1;
-        const long outer = vertical ? 1 : b.area.rows();
-        const long inner = vertical ? b.area.rows() : b.area.columns();
-        auto cellAt = [&](long o, long k) -> std::pair<long, long> {
-            return vertical ? std::pair{b.area.firstRow + k, b.area.firstColumn}
-                            : std::pair{b.area.firstRow + o, b.area.firstColumn + k};
-        };
-        for (long o = 0; o < outer; ++o) {
-            long k = 0;
-            while (k < inner) {
-                auto [row, col] = cellAt(o, k);
-                std::size_t i = blockIndex(row, col);
-                if (!b.dirty[i]) {
-                    ++k;
-                    continue;
-                }
-                // A run of written cells that a single call can carry: all cleared, or all
-                // plain data of the same typing.
-                const CellValue& first = b.values[i];
-                const bool clears = first.isEmpty();
-                const Typing t = b.typing[i];
-                long end = k + 1;
-                while (end < inner && !first.isError() && !b.formula[i]) {
-                    auto [r2, c2] = cellAt(o, end);
-                    const std::size_t j = blockIndex(r2, c2);
-                    if (!b.dirty[j] || b.formula[j] || b.values[j].isError() ||
-                        b.values[j].isEmpty() != clears || b.typing[j] != t ||
-                        b.needsFormat[j] != b.needsFormat[i]) {
-                        break;
-                    }
-                    ++end;
-                }
-                auto [lr, lc] = cellAt(o, end - 1);
-                const Area run{row, col, lr, lc};
-                if (run.cells() == 1 || clears) {
-                    writeArea(s, run, clears ? CellValue() : b.values[i], b.needsFormat[i] != 0);
-                } else {
-                    DocState& d = docState(s.doc);
-                    changing(s.doc);
-                    uno::Sequence<uno::Sequence<uno::Any>> all(static_cast<sal_Int32>(run.rows()));
-                    for (long rr = 0; rr < run.rows(); ++rr) {
-                        uno::Sequence<uno::Any> line(static_cast<sal_Int32>(run.columns()));
-                        for (long cc = 0; cc < run.columns(); ++cc) {
-                            line.getArray()[cc] = calcDatum(
-                                d, b.values[blockIndex(run.firstRow + rr, run.firstColumn + cc)]);
-                        }
-                        all.getArray()[rr] = line;
-                    }
-                    Reference<table::XCellRange> range = cellRange(s, run);
-                    Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->setDataArray(all);
-                    if (b.needsFormat[i]) {
-                        changing(s.doc);
-                        Reference<beans::XPropertySet>(range, UNO_QUERY_THROW)
-                            ->setPropertyValue("NumberFormat", uno::Any(standardFormat(d, t)));
-                    }
-                }
-                for (long x = k; x < end; ++x) {
-                    auto [r3, c3] = cellAt(o, x);
-                    const std::size_t j = blockIndex(r3, c3);
-                    b.dirty[j] = 0;
-                    b.needsFormat[j] = 0;
-                    --b.dirtyCount;
-                }
-                k = end;
-            }
-        }
-    }
-
-    void invalidateBlock(const void* identity) {
-        if (block && block->identity == identity) {
-            flushWrites();
-            block.reset();
-        }
-    }
-
-    // Called before any call that asks Calc about content, so it sees every earlier write.
-    void sync() { flushWrites(); }
-
-    // Sends every write and merge still deferred, so that a call acting on Calc at once
-    // comes after them.
-    void sendDeferred() {
-        flushWrites();
-        flushAllMerges();
-    }
-
     static Area checkedArea(const A1Area& a, const char* what) {
         if (!a.valid())
             throw HostError(Cause::BadArgument, std::string(what) + ": the area leaves the sheet");
         return calc::fromA1(a);
     }
 
-    // Forgets every object handed out in a run and every effect still deferred (endRun
-    // sends those first); the connection stays.
+    // Forgets every object handed out in a run and every merge still pending (flush sends
+    // those first); the connection stays.
     void forgetRun() noexcept {
         books.clear();
         sheets.clear();
@@ -1656,7 +1521,6 @@ struct CalcHost::Impl {
         cellEnums.clear();
         docs.clear();
         pending.clear();
-        block.reset();
         clipboard.reset();
         protectedSheets.clear();
         sheetEntries.clear();
@@ -1689,7 +1553,6 @@ void CalcHost::flush() {
     m.guarded(
         "flush",
         [&] {
-            m.flushWrites();
             m.flushAllMerges();
             for (auto& d : m.docs) Impl::closeUndoGroup(d);
         },
@@ -1705,8 +1568,8 @@ void CalcHost::release(RangeHandle h) noexcept {
     m.freeRanges.push_back(h.id);
 }
 
-// Work still deferred here was never flushed: the run ended by a failure, and none of it
-// is sent. Locks and undo groups are released whatever happened.
+// Merges still pending here were never flushed: the run ended by a failure, and none of
+// them is sent. Locks and undo groups are released whatever happened.
 void CalcHost::endRun(RunEnd) noexcept {
     Impl& m = *impl_;
     for (auto& d : m.docs) {
@@ -1815,7 +1678,6 @@ SheetHandle CalcHost::SheetsAdd(AppHandle app, After after) {
         m.checkApp(app);
         auto& base = m.sheetOf(after.sheet);
         m.refuseIfStructureProtected(base.doc, "Sheets.Add");
-        m.sync();
         Reference<sheet::XSpreadsheets> all = base.doc->getSheets();
         Reference<container::XIndexAccess> indexed(all, UNO_QUERY_THROW);
         // The object model's next free "SheetN".
@@ -1952,13 +1814,11 @@ void CalcHost::Delete(SheetHandle h) {
         Reference<container::XIndexAccess> all(s.doc->getSheets(), UNO_QUERY_THROW);
         if (all->getCount() <= 1)
             m.fail(Cause::Other, "Delete: a workbook keeps at least one sheet");
-        m.invalidateBlock(s.identity);
         const OUString name = Reference<container::XNamed>(s.sheet, UNO_QUERY_THROW)->getName();
         m.changing(s.doc);
-        m.sync();
         s.doc->getSheets()->removeByName(name);
         Impl::entryOf(s).deleted = true;
-        // Merges collected for the sheet go with it; so does a copy of its cells.
+        // Merges pending on the sheet go with it; so does a copy of its cells.
         if (auto p = m.pendingFor(s.identity)) m.pending.erase(m.pending.begin() + *p);
         if (m.clipboard && m.sheets[m.clipboard->first].identity == s.identity) m.clipboard.reset();
     });
@@ -2071,10 +1931,8 @@ void CalcHost::Copy(RangeHandle h, Destination destination) {
             m.fail(Cause::BadArgument, "Copy: the copy would leave the sheet");
         }
         m.refuseIfSheetProtected(dst, "Copy");
-        m.sync();
         m.flushMerges(r.sheet);
         m.flushMerges(d.sheet);
-        m.invalidateBlock(dst.identity);
         m.changing(dst.doc);
         Reference<sheet::XCellRangeMovement> move(dst.sheet, UNO_QUERY_THROW);
         const table::CellAddress to{m.sheetIndex(dst),
@@ -2117,10 +1975,9 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
             m.fail(Cause::BadArgument, "PasteSpecial: the paste would leave the sheet");
         }
         m.refuseIfSheetProtected(dst, "PasteSpecial");
-        m.sync();
-        // The block's merged areas as they are once the merges collected on its sheet apply.
+        // The block's merged areas as they are once the merges pending on its sheet apply.
         Area srcRegion = block;
-        const MergeSet projected = m.projectedMerges(src, srcRegion, nullptr);
+        const MergeSet projected = m.projectedMerges(src, srcRegion);
         const long dr = target.firstRow - block.firstRow,
                    dc = target.firstColumn - block.firstColumn;
         std::vector<Area> wanted;
@@ -2139,7 +1996,6 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
             }
         }
         m.changing(dst.doc);
-        m.invalidateBlock(dst.identity);
         // Merged areas: split what the target holds, merge what the block has. Many merges go
         // the bulk route, which checks its preconditions and its result and otherwise leaves
         // the work to the one-area-at-a-time route.
@@ -2168,13 +2024,8 @@ void CalcHost::Merge(RangeHandle h) {
         const auto r = m.rangeOf(h, "range");
         auto& s = m.liveSheet(r.sheet);
         m.refuseIfSheetProtected(s, "Merge");
-        auto p = m.pendingFor(s.identity);
-        if (!p) {
-            m.pending.push_back({r.sheet, {}});
-            p = static_cast<std::uint32_t>(m.pending.size() - 1);
-        }
-        for (const auto& a : m.areasOf(r)) m.pending[*p].merges.push_back(a);
-        if (!m.options.batch) m.flushMerges(r.sheet);
+        m.flushMerges(r.sheet);
+        m.sendMerges(s, m.areasOf(r), false);
     });
 }
 
@@ -2184,7 +2035,6 @@ void CalcHost::UnMerge(RangeHandle h) {
         const auto r = m.rangeOf(h, "range");
         auto& s = m.liveSheet(r.sheet);
         m.refuseIfSheetProtected(s, "UnMerge");
-        m.sync();
         m.flushMerges(r.sheet);
         for (const auto& area : m.areasOf(r)) {
             Area region = area;
@@ -2203,16 +2053,6 @@ RangeValue CalcHost::Value(RangeHandle h) {
     return m.guarded("Value", [&] {
         const auto r = m.rangeOf(h, "range");
         const Area& a = r.first;
-        if (a.cells() == 1 && m.inBlock(r.sheet, a.firstRow, a.firstColumn)) {
-            const std::size_t i = m.blockIndex(a.firstRow, a.firstColumn);
-            // A formula may depend on cells written since the block was read.
-            if (!(m.block->formula[i] && m.block->written)) return RangeValue(m.block->values[i]);
-            m.flushWrites();
-            auto fresh = m.readArea(m.liveSheet(r.sheet), a);
-            m.block->values[i] = fresh.values[0];
-            return RangeValue(fresh.values[0]);
-        }
-        m.sync();
         auto read = m.readArea(m.liveSheet(r.sheet), a);
         if (a.cells() == 1) return RangeValue(std::move(read.values[0]));
         ValueArray arr(a.rows(), a.columns());
@@ -2231,35 +2071,9 @@ void CalcHost::setValue(RangeHandle h, const CellValue& value) {
     m.guarded("Value", [&] {
         const auto r = m.rangeOf(h, "range");
         auto& s = m.liveSheet(r.sheet);
-        const Area& a = r.first;
-        if (m.options.batch && r.more.empty() && a.cells() == 1 &&
-            m.inBlock(r.sheet, a.firstRow, a.firstColumn)) {
-            const std::size_t i = m.blockIndex(a.firstRow, a.firstColumn);
-            if (!m.block->formula[i] && !value.isError()) {
-                // Protection does not change within a run; the first write asks.
-                m.refuseLockedWrite(s, a);
-                auto& d = m.docState(s.doc);
-                const Typing before = m.block->typing[i];
-                m.block->values[i] =
-                    Impl::readBackOf(value, m.block->typing[i], m.nullDateOffset(d));
-                m.block->needsFormat[i] = m.block->typing[i] != before ? 1 : 0;
-                if (!m.block->dirty[i]) {
-                    m.block->dirty[i] = 1;
-                    ++m.block->dirtyCount;
-                }
-                m.block->written = true;
-                return;
-            }
-        }
-        m.sync();
         for (const auto& area : m.areasOf(r)) {
             m.refuseLockedWrite(s, area);
             m.writeArea(s, area, value, true);
-        }
-        if (m.block && m.block->identity == s.identity) {
-            bool touches = false;
-            for (const auto& area : m.areasOf(r)) touches = touches || area.meets(m.block->area);
-            if (touches || m.block->hasFormulas) m.block.reset();
         }
     });
 }
@@ -2286,12 +2100,6 @@ std::optional<RangeHandle> CalcHost::nextCell(CellEnumHandle h) {
         const long row = a.firstRow + e.index / a.columns();
         const long col = a.firstColumn + e.index % a.columns();
         ++e.index;
-        if (m.options.batch && !m.inBlock(r.sheet, row, col)) {
-            // Read ahead: the rest of the area, a slab of rows at a time.
-            const long slabRows = std::max(1L, (1L << 20) / a.columns());
-            Area slab{row, a.firstColumn, std::min(a.lastRow, row + slabRows - 1), a.lastColumn};
-            m.loadBlock(r.sheet, slab);
-        }
         return m.addRange(r.sheet, {{row, col, row, col}});
     });
 }
@@ -2303,7 +2111,7 @@ CellBlock CalcHost::readBlock(SheetHandle h, const A1Area& area) {
     return m.guarded("read", [&] {
         const Area a = Impl::checkedArea(area, "read");
         Impl::Sheet& s = m.sheetOf(h);
-        m.sendDeferred();
+        m.flushAllMerges();
         Impl::Read read = m.readArea(s, a);
         CellBlock out{area, std::move(read.values), {}};
         if (read.hasFormulas) out.formula = std::move(read.formula);
@@ -2316,7 +2124,7 @@ std::vector<A1Area> CalcHost::mergedAreasMeeting(SheetHandle h, const A1Area& re
     return m.guarded("merged areas", [&] {
         const Area wanted = Impl::checkedArea(region, "merged areas");
         Impl::Sheet& s = m.sheetOf(h);
-        m.sendDeferred();
+        m.flushAllMerges();
         Area grown = wanted;
         std::vector<A1Area> out;
         for (const Area& a : m.mergedAreas(s, grown)) {
@@ -2332,9 +2140,10 @@ void CalcHost::mergeAreas(SheetHandle h, std::span<const A1Area> areas) {
         std::vector<Area> merges;
         for (const A1Area& a : areas) merges.push_back(Impl::checkedArea(a, "Merge"));
         Impl::Sheet& s = m.sheetOf(h);
+        // Refused now, as the merge itself would be; the merges are sent when a later call
+        // needs them, a format paste from the sheet carries them, or at flush.
         m.refuseIfSheetProtected(s, "Merge");
-        m.sendDeferred();
-        m.sendMerges(s, merges, true);
+        m.deferMerges(h.id - 1, std::move(merges));
     });
 }
 
@@ -2342,9 +2151,7 @@ void CalcHost::writeAreas(SheetHandle h, std::span<const AreaWrite> writes) {
     Impl& m = *impl_;
     m.guarded("Value", [&] {
         Impl::Sheet& s = m.sheetOf(h);
-        m.sendDeferred();
-        // The values known without asking Calc are stale once written over.
-        if (m.block && m.block->identity == s.identity) m.block.reset();
+        m.flushAllMerges();
         for (const AreaWrite& w : writes) {
             const Area a = Impl::checkedArea(w.area, "Value");
             m.refuseLockedWrite(s, a);

@@ -6,15 +6,17 @@
 //
 // Effects follow the object model, also where Calc itself differs (protected sheets refuse
 // value writes, merges coalesce, booleans read as -1/0, dates and currency keep their kind).
-// Within one run the backend batches: values of an enumerated block are read in one call,
-// writes into it are sent in runs, merges are collected and applied together. Every
-// deferred effect is applied and the run's undo groups closed in flush, whose failure is
-// the failure of that deferred work; endRun only releases locks and undo groups left open
-// and drops what was never flushed. Each run that changes a document and flushes once is
-// one entry in that document's undo list.
-//
-// The bulk operations (BulkHost) act on Calc at once, after sending what the backend still
-// defers, so their effects come in the order of the calls.
+// The commands' many small calls reach it as few bulk operations (BulkHost) through the
+// batching layer (BatchingHost), and so does the product. What stays here is Calc's own:
+// the object model's typing of written values, the refusal while the user edits a cell, the
+// undo grouping, and one deferral: the areas given to mergeAreas are kept (its refusals,
+// such as a protected sheet, come at once) and sent before any later call that needs them
+// and in flush, while a format paste from their sheet carries them without sending them,
+// so merges made on a scratch sheet only to be pasted as formats never reach Calc. Every
+// other call acts on Calc at once. flush sends what is pending and closes the run's undo
+// groups, and its failure is the failure of that work; endRun only releases locks and undo
+// groups left open and drops what was never flushed. Each run that changes a document and
+// flushes once is one entry in that document's undo list.
 //
 // No UNO type appears here; the UNO side lives in CalcHost.cpp.
 #pragma once
@@ -33,9 +35,9 @@ public:
     struct Options {
         // Name of the UNO pipe the tool connects to (a per-user socket).
         std::string pipeName = "gridmoor";
-        // false: every host call goes to Calc at once, nothing is batched or deferred (the
-        // benchmark compares both modes).
-        bool batch = true;
+        // false: merges never take the bulk route (one generated pattern), only one merge
+        // call per area (the benchmark's one-round-trip-per-call mode).
+        bool bulkRoute = true;
         // For tests: the bulk route of a format paste finds its read-back differing, so it
         // takes its fallback (every value and format put back, then one merge per area).
         bool failBulkReadBack = false;
@@ -50,7 +52,8 @@ public:
     // How many format pastes since this host was made took the bulk route (one generated
     // pattern, read back) rather than one merge call per area: for tests and benchmarks.
     long bulkPastes() const noexcept;
-    // How many mergeAreas calls since this host was made took the bulk route.
+    // How many times since this host was made merges given to mergeAreas were sent by the
+    // bulk route (never counts those a format paste carried without sending them).
     long bulkMergeCalls() const noexcept;
 
     void beginRun() override;
