@@ -4,6 +4,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/win/WinText.h"
+
 namespace gridmoor::fake {
 
 namespace {
@@ -56,7 +58,7 @@ void fail(EXCEPINFO* info, HRESULT scode, const std::string& description) {
     *info = EXCEPINFO{};
     info->scode = scode;
     info->bstrSource = com::Bstr(L"Fake Excel").detach();
-    info->bstrDescription = com::Bstr(com::widen(description)).detach();
+    info->bstrDescription = com::Bstr(win::widen(description)).detach();
 }
 
 }  // namespace
@@ -188,7 +190,7 @@ const Member* AutomationObject::memberById(DISPID id) const noexcept {
 }
 
 std::string AutomationObject::logLine(const Member& m, const DISPPARAMS& params, WORD flags) const {
-    std::string line = className_ + "." + com::narrow(m.name);
+    std::string line = className_ + "." + win::narrow(m.name);
     const UINT named = params.cNamedArgs;
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         line += " = ";
@@ -204,7 +206,7 @@ std::string AutomationObject::logLine(const Member& m, const DISPPARAMS& params,
     for (UINT i = 0; i < named; ++i) {
         const auto p = static_cast<std::size_t>(params.rgdispidNamedArgs[i]);
         line += i == 0 ? " " : ", ";
-        line += p < m.parameters.size() ? com::narrow(m.parameters[p]) : "?";
+        line += p < m.parameters.size() ? win::narrow(m.parameters[p]) : "?";
         line += ":=" + describeVariant(params.rgvarg[i]);
     }
     return line;
@@ -272,7 +274,7 @@ std::string describeVariant(const VARIANT& v) {
         case VT_BOOL:
             return v.boolVal ? "True" : "False";
         case VT_BSTR:
-            return "'" + com::narrow({v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)}) + "'";
+            return "'" + win::narrow({v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)}) + "'";
         case VT_ERROR:
             if (v.scode == DISP_E_PARAMNOTFOUND) return "<missing>";
             return "<error " + com::hex(v.scode) + ">";

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/win/WinText.h"
+
 namespace gridmoor::fake {
 
 std::wstring programDirectory() {
@@ -43,7 +45,7 @@ ChildProcess::ChildProcess(std::wstring_view program, const std::vector<std::wst
     startup.cb = sizeof startup;
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info_))
-        throw std::runtime_error("cannot start " + com::narrow(path) + ": error " +
+        throw std::runtime_error("cannot start " + win::narrow(path) + ": error " +
                                  std::to_string(GetLastError()));
 }
 

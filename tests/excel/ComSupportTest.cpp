@@ -1,6 +1,6 @@
-// The COM edge in one process: VARIANT <-> CellValue, value arrays, HRESULT causes, text
-// conversion, late-bound calls with named arguments against an in-process object, the
-// DISPID cache, the call locale, busy answers and the message filter.
+// The COM edge in one process: VARIANT <-> CellValue, value arrays, HRESULT causes,
+// late-bound calls with named arguments against an in-process object, the DISPID cache,
+// the call locale, busy answers and the message filter.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +11,7 @@
 
 #include "Automation.h"
 #include "host/excel/ComSupport.h"
+#include "platform/win/WinText.h"
 
 namespace gridmoor {
 namespace {
@@ -264,28 +265,6 @@ TEST(Causes, ReasonCarriesWhatDescriptionAndCode) {
     EXPECT_STREQ(e.what(), "Range.Merge: 无法对受保护的工作表执行此操作。 (0x800A03EC)");
 }
 
-// --- text ---
-
-TEST(Text, Utf8AndUtf16RoundTrip) {
-    for (const std::string s : {"", "Sheet1", "合并临时单元格", "a\tb\"c", "😀 (U+1F600)"}) {
-        EXPECT_EQ(com::narrow(com::widen(s)), s);
-    }
-    EXPECT_EQ(com::widen("刷新"), std::wstring(L"\x5237\x65b0"));
-    EXPECT_EQ(com::widen("\xF0\x9F\x98\x80").size(), 2u);  // a surrogate pair
-}
-
-TEST(Text, InvalidUtf8IsABadArgument) {
-    for (const std::string& bad :
-         {std::string("\xC3"), std::string("a\xFF"), std::string("\xED\xA0\x80")}) {
-        try {
-            com::widen(bad);
-            ADD_FAILURE() << "accepted invalid UTF-8";
-        } catch (const HostError& e) {
-            EXPECT_EQ(e.cause(), Cause::BadArgument);
-        }
-    }
-}
-
 // --- late-bound calls ---
 
 // Stands for an object of the model: Add(Before, After, Count, Type) returns a summary of
@@ -298,7 +277,7 @@ public:
                        for (std::size_t i = 0; i < a.count(); ++i)
                            got += (i ? "," : "") +
                                   (a.at(i) ? fake::describeVariant(*a.at(i)) : std::string("-"));
-                       return Variant::text(com::widen(got));
+                       return Variant::text(win::widen(got));
                    }});
         addMember({L"Value", {}, [this](const fake::Args& a) {
                        if (a.isPut()) {

@@ -15,6 +15,7 @@
 #include "host/HostLink.h"
 #include "host/excel/ExcelHost.h"
 #include "host/memory/MemoryHost.h"
+#include "platform/win/WinText.h"
 
 namespace gridmoor {
 namespace {
@@ -620,7 +621,7 @@ const char* const kMergeModels[] = {
 
 void setMergeModel(IDispatch* app, const char* model) {
     com::invoke(app, L"GridmoorMergeModel", DISPATCH_PROPERTYPUT,
-                {com::Variant::text(com::widen(model))});
+                {com::Variant::text(win::widen(model))});
 }
 
 A1Area area(const char* text) {

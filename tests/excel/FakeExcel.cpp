@@ -1,7 +1,5 @@
 #include "FakeExcel.h"
 
-#include "FakeMerges.h"
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -11,6 +9,9 @@
 #include <set>
 #include <string_view>
 #include <vector>
+
+#include "FakeMerges.h"
+#include "platform/win/WinText.h"
 
 namespace gridmoor::fake {
 
@@ -54,11 +55,11 @@ bool boolArg(const VARIANT& v, const char* name) {
 
 std::string textArg(const VARIANT& v, const char* name) {
     const Variant t = changed(v, VT_BSTR, name);
-    return com::narrow({t.get().bstrVal, SysStringLen(t.get().bstrVal)});
+    return win::narrow({t.get().bstrVal, SysStringLen(t.get().bstrVal)});
 }
 
 Variant text(const std::string& s) {
-    return Variant::text(com::widen(s));
+    return Variant::text(win::widen(s));
 }
 
 // Hands a new object to the caller: the VARIANT takes the one reference.
@@ -189,7 +190,7 @@ CellValue enteredValue(const std::string& typed) {
 // VARIANT as its own kind.
 CellValue valuePut(const VARIANT& v) {
     if (v.vt != VT_BSTR) return com::toCellValue(v);
-    return enteredValue(com::narrow({v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)}));
+    return enteredValue(win::narrow({v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)}));
 }
 
 // --- the COM channel: round trips and busy ---

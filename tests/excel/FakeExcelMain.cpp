@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "FakeExcel.h"
+#include "platform/win/WinText.h"
 
 int wmain(int argc, wchar_t** argv) {
     using namespace gridmoor;
@@ -62,7 +63,7 @@ int wmain(int argc, wchar_t** argv) {
                 model.setCells("Sheet1", "D1:D" + std::to_string(rows), column);
             }
             for (const std::wstring& sheet : protectedSheets)
-                model.protectSheet(com::narrow(sheet), true);
+                model.protectSheet(win::narrow(sheet), true);
             model.protectStructure(protectStructure);
         }
         fake::FakeExcel excel(model);

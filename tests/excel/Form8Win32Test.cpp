@@ -9,6 +9,7 @@
 #include "MessageWatcher.h"
 #include "host/Texts.h"
 #include "host/memory/MemoryHost.h"
+#include "platform/win/WinText.h"
 #include "window/Form8Layout.h"
 #include "window/win32/Form8.h"
 
@@ -23,7 +24,7 @@ std::string textOf(HWND w) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
     const int n = GetWindowTextW(w, text.data(), static_cast<int>(text.size()));
     text.resize(static_cast<std::size_t>(std::max(n, 0)));
-    return com::narrow(text);
+    return win::narrow(text);
 }
 
 std::wstring classOf(HWND w) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/win/WinText.h"
+
 namespace gridmoor::fake {
 
 namespace {
@@ -17,7 +19,7 @@ std::string textOf(HWND w) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
     const int n = GetWindowTextW(w, text.data(), static_cast<int>(text.size()));
     text.resize(static_cast<std::size_t>(std::max(n, 0)));
-    return com::narrow(text);
+    return win::narrow(text);
 }
 
 SeenMessage describeBox(HWND box) {

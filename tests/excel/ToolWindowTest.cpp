@@ -9,6 +9,7 @@
 #include "FakeExcel.h"
 #include "MessageWatcher.h"
 #include "host/Texts.h"
+#include "platform/win/WinText.h"
 #include "window/win32/Form8.h"
 
 namespace gridmoor {
@@ -25,7 +26,7 @@ std::string textOf(HWND w) {
     DWORD_PTR got = 0;
     SendMessageTimeoutW(w, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer),
                         SMTO_ABORTIFHUNG, 5000, &got);
-    return com::narrow(std::wstring_view(buffer, got));
+    return win::narrow(std::wstring_view(buffer, got));
 }
 
 class ToolWindow : public testing::Test {
@@ -60,7 +61,7 @@ protected:
     }
 
     void type(const char* text) {
-        const std::wstring w = com::widen(text);
+        const std::wstring w = win::widen(text);
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(control("Text1"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
                             SMTO_ABORTIFHUNG, 5000, &ignored);

@@ -180,33 +180,6 @@ Apartment::~Apartment() {
     if (mustUninitialize_) CoUninitialize();
 }
 
-// --- text ---
-
-std::wstring widen(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    if (utf8.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-        throw HostError(HostError::Cause::BadArgument, "text too long");
-    const int inLength = static_cast<int>(utf8.size());
-    const int length =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), inLength, nullptr, 0);
-    if (length <= 0) throw HostError(HostError::Cause::BadArgument, "text is not valid UTF-8");
-    std::wstring out(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), inLength, out.data(), length);
-    return out;
-}
-
-std::string narrow(std::wstring_view utf16) {
-    if (utf16.empty()) return {};
-    if (utf16.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 3))
-        throw HostError(HostError::Cause::BadArgument, "text too long");
-    const int inLength = static_cast<int>(utf16.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), inLength, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), inLength, out.data(), length, nullptr, nullptr);
-    return out;
-}
-
 // --- errors ---
 
 HostError::Cause causeOf(HRESULT hr) noexcept {
@@ -258,7 +231,7 @@ HostError hostError(HRESULT hr, std::string_view what, std::wstring_view descrip
         std::wstring_view d = description;
         while (!d.empty() && (d.back() == L'\n' || d.back() == L'\r' || d.back() == L' '))
             d.remove_suffix(1);
-        reason += narrow(d);
+        reason += win::narrow(d);
         reason += " (";
         reason += hex(hr);
         reason += ")";
@@ -330,7 +303,8 @@ CellValue toCellValue(const VARIANT& v) {
         case VT_BOOL:
             return CellValue::boolean(v.boolVal != VARIANT_FALSE);
         case VT_BSTR:
-            return CellValue::text(narrow({v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)}));
+            return CellValue::text(
+                win::narrow({v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)}));
         case VT_ERROR: {
             const auto scode = static_cast<std::uint32_t>(v.scode);
             if ((scode & 0xFFFF0000u) == kAppErrorBase)
@@ -349,7 +323,7 @@ Variant toVariant(const CellValue& value) {
         case ValueKind::Empty:
             return Variant();
         case ValueKind::Text:
-            return Variant::text(widen(value.text()));
+            return Variant::text(win::widen(value.text()));
         case ValueKind::Error: {
             const auto code = static_cast<std::uint32_t>(value.errorCode());
             return Variant::error(
@@ -610,7 +584,7 @@ std::vector<DISPID> resolve(IDispatch* object, std::vector<std::wstring>& names,
         std::string unknown;
         for (std::size_t i = 0; i < ids.size(); ++i)
             if (ids[i] == DISPID_UNKNOWN)
-                unknown += (unknown.empty() ? "" : ", ") + narrow(names[i]);
+                unknown += (unknown.empty() ? "" : ", ") + win::narrow(names[i]);
         throw HostError(HostError::Cause::Other, what + ": unknown name " + unknown);
     }
     if (FAILED(hr)) throw hostError(hr, what);
@@ -623,7 +597,7 @@ std::vector<DISPID> resolve(IDispatch* object, std::vector<std::wstring>& names,
 Variant invoke(IDispatch* object, std::wstring_view member, WORD flags,
                std::initializer_list<Variant> positional, std::span<const NamedArg> named,
                const RetryPolicy& retry, CacheSlot cache) {
-    const std::string what = narrow(member);
+    const std::string what = win::narrow(member);
     if (!object) throw HostError(HostError::Cause::NotFound, what + ": object is not set");
     const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
     if (put && (positional.size() != 1 || !named.empty()))
@@ -649,8 +623,9 @@ Variant invoke(IDispatch* object, std::wstring_view member, WORD flags,
 
 Variant invokeId(IDispatch* object, DISPID id, std::wstring_view what, WORD flags,
                  const RetryPolicy& retry) {
-    if (!object) throw HostError(HostError::Cause::NotFound, narrow(what) + ": object is not set");
-    return invokeResolved(object, id, narrow(what), flags, {}, {}, retry);
+    if (!object)
+        throw HostError(HostError::Cause::NotFound, win::narrow(what) + ": object is not set");
+    return invokeResolved(object, id, win::narrow(what), flags, {}, {}, retry);
 }
 
 Ref<IDispatch> toDispatch(const Variant& v, std::string_view what) {
@@ -675,12 +650,13 @@ long toLong(const Variant& v, std::string_view what) {
 
 std::string toText(const Variant& v, std::string_view what) {
     if (v.type() == VT_BSTR)
-        return narrow({v.get().bstrVal ? v.get().bstrVal : L"", SysStringLen(v.get().bstrVal)});
+        return win::narrow(
+            {v.get().bstrVal ? v.get().bstrVal : L"", SysStringLen(v.get().bstrVal)});
     Variant converted;
     const HRESULT hr =
         VariantChangeType(converted.put(), const_cast<VARIANT*>(&v.get()), 0, VT_BSTR);
     if (FAILED(hr)) throw hostError(hr, std::string(what) + ": not a text");
-    return narrow({converted.get().bstrVal, SysStringLen(converted.get().bstrVal)});
+    return win::narrow({converted.get().bstrVal, SysStringLen(converted.get().bstrVal)});
 }
 
 }  // namespace gridmoor::com

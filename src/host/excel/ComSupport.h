@@ -1,9 +1,9 @@
-// ComSupport: owning wrappers for COM resources, text conversion between UTF-8 and
-// UTF-16, the translation of HRESULTs into HostError, the conversion between VARIANTs and
-// CellValues, and late-bound IDispatch calls by member name with named arguments.
+// ComSupport: owning wrappers for COM resources, the translation of HRESULTs into
+// HostError, the conversion between VARIANTs and CellValues, and late-bound IDispatch
+// calls by member name with named arguments.
 //
-// Internal to the Windows code (the Excel backend, the Win32 window and their tests):
-// it includes Windows headers, so no public header of the project includes it.
+// Internal to the Excel backend and its tests: it includes Windows headers, so no public
+// header of the project includes it.
 #pragma once
 
 #ifndef NOMINMAX
@@ -27,6 +27,7 @@
 
 #include "host/CellValue.h"
 #include "host/Failure.h"
+#include "platform/win/WinText.h"
 
 namespace gridmoor::com {
 
@@ -193,10 +194,10 @@ private:
 
 // --- text ---
 
-// UTF-8 to UTF-16. Invalid UTF-8: HostError (BadArgument).
-std::wstring widen(std::string_view utf8);
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string narrow(std::wstring_view utf16);
+// The text conversions of platform/win/WinText.h, also under this namespace for the
+// callers that spell them com::widen and com::narrow.
+using win::narrow;
+using win::widen;
 
 // --- errors ---
 

@@ -28,7 +28,7 @@ namespace excel {
 // currency and errors travel as their own VARIANT types and keep their kind.
 Variant valueToPut(const CellValue& value) {
     if (value.isText() && !value.text().empty())
-        return Variant::text(L"'" + com::widen(value.text()));
+        return Variant::text(L"'" + win::widen(value.text()));
     return com::toVariant(value);
 }
 
@@ -121,7 +121,7 @@ void ExcelHost::release(RangeHandle range) noexcept {
 
 std::optional<AppHandle> ExcelHost::attach(std::string_view className) {
     CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(com::widen(className).c_str(), &clsid);
+    HRESULT hr = CLSIDFromProgID(win::widen(className).c_str(), &clsid);
     if (hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG || hr == REGDB_E_READREGDB)
         return std::nullopt;  // not installed
     com::check(hr, "looking up " + std::string(className));
@@ -162,7 +162,7 @@ std::optional<SheetHandle> ExcelHost::nextWorksheet(SheetEnumHandle e) {
 SheetHandle ExcelHost::Sheets(AppHandle app, std::string_view name) {
     const Ref<IDispatch> sheets = impl_->object(impl_->dispatchOf(app, "Sheets"), L"Sheets");
     return impl_->add<SheetTag>(
-        impl_->object({sheets.get(), excel::kSheets}, L"Item", {Variant::text(com::widen(name))}));
+        impl_->object({sheets.get(), excel::kSheets}, L"Item", {Variant::text(win::widen(name))}));
 }
 
 SheetHandle ExcelHost::Sheets(AppHandle app, long position) {
@@ -231,7 +231,7 @@ void ExcelHost::setName(SheetHandle sheet, std::string_view name) {
     const Impl::Target s = impl_->dispatchOf(sheet, "Name");
     // Refused with the structure unprotected: a name Excel does not take.
     impl_->reasoned(
-        [&] { return impl_->call(s, L"Name", kPut, {Variant::text(com::widen(name))}); },
+        [&] { return impl_->call(s, L"Name", kPut, {Variant::text(win::widen(name))}); },
         [&] {
             return std::optional(
                 impl_->protectedStructure(s).value_or(HostError::Cause::BadArgument));

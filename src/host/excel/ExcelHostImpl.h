@@ -184,7 +184,7 @@ struct ExcelHost::Impl {
         return com::toDispatch(
             call(parent, member, positional.size() == 0 ? excel::kGet : excel::kGetWithArgs,
                  positional),
-            com::narrow(member));
+            win::narrow(member));
     }
 
     // Excel reports nearly every refusal of its object model as run-time error 1004
@@ -239,7 +239,7 @@ struct ExcelHost::Impl {
     Ref<IDispatch> range(Target sheet, std::string_view address) {
         // Only the address can make Range(address) fail on a sheet that is there.
         return reasoned(
-            [&] { return object(sheet, L"Range", {Variant::text(com::widen(address))}); },
+            [&] { return object(sheet, L"Range", {Variant::text(win::widen(address))}); },
             [] { return std::optional(HostError::Cause::BadArgument); });
     }
 

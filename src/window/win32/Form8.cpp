@@ -17,9 +17,9 @@
 
 #include "host/Failure.h"
 #include "host/Texts.h"
-#include "host/excel/ComSupport.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
+#include "platform/win/WinText.h"
 #include "window/Form8Layout.h"
 #include "window/StatusDisplay.h"
 
@@ -90,7 +90,7 @@ int pixels(int twips, UINT dpi) {
 }
 
 std::wstring wide(std::string_view utf8) {
-    return com::widen(utf8);
+    return win::widen(utf8);
 }
 
 // Whether a font family with Simplified Chinese glyphs is installed under this name.
@@ -458,7 +458,7 @@ std::string Form8::Text1() const {
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const int got = GetWindowTextW(edit, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return com::narrow(text);
+    return win::narrow(text);
 }
 
 void Form8::showMessage(std::string_view text) {
