@@ -31,7 +31,7 @@
 // HasFormula is False: the model holds no formulas (a Value put of a text starting with
 // "=" is refused). What Excel does not document is chosen with setMergeModel.
 // A string put into Range.Value is read as Excel reads a typed entry ("001" is a number,
-// a leading apostrophe makes a text; the model is described in FakeExcel.cpp).
+// a leading apostrophe makes a text; the model is described in EnteredValue.h).
 //
 // Errors travel as Excel's do: a refusal of the object model (a bad address, a protected
 // sheet or structure, a value or name not taken) is DISP_E_EXCEPTION with scode 0x800A03EC

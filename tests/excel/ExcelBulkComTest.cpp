@@ -1,0 +1,285 @@
+// The Excel backend's bulk operations across processes, against the fake Excel in a child
+// process: merging many areas under every way Excel might merge a range of several areas,
+// finding the merged areas that meet a region, writing areas and reading a block back, and
+// refusals on a protected sheet; each with the round trips it may cost.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "WithFakeExcel.h"
+#include "host/HostLink.h"
+#include "host/excel/ExcelHost.h"
+#include "host/memory/MemoryHost.h"
+#include "platform/win/WinText.h"
+
+namespace gridmoor {
+namespace {
+
+using Cause = HostError::Cause;
+
+const char* const kMergeModels[] = {
+    "AreaByArea+Union",    "AreaByArea+Refused",    "FirstAreaOnly+Union", "FirstAreaOnly+Refused",
+    "Refused+Union",       "Refused+Refused",       "BoundingBox+Union",   "BoundingBox+Refused",
+};
+
+void setMergeModel(IDispatch* app, const char* model) {
+    com::invoke(app, L"GridmoorMergeModel", DISPATCH_PROPERTYPUT,
+                {com::Variant::text(win::widen(model))});
+}
+
+A1Area area(const char* text) {
+    return A1Address::parse(text, "").value().areas().front();
+}
+
+// Areas of `rows` cells in column `column`, one blank row between each and the next.
+std::vector<A1Area> runs(std::int32_t column, std::int32_t count, std::int32_t rows) {
+    std::vector<A1Area> out;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int32_t top = 1 + i * (rows + 1);
+        out.push_back({top, column, top + rows - 1, column});
+    }
+    return out;
+}
+
+// A workbook state to start from on Sheet2, the areas to merge, and where to look after.
+struct MergeCase {
+    const char* name;
+    std::vector<A1Area> existing;  // merged first, one Merge each
+    std::vector<A1Area> areas;     // then merged with mergeAreas
+    A1Area checked;                // every cell filled before, compared after
+};
+
+void PrintTo(const MergeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const MergeCase kMergeCases[] = {
+    // More areas than one 255-character address holds, values in every cell between.
+    {"ManyAreasWithValuesBetween", {}, runs(1, 90, 2), area("A1:A270")},
+    // Merged areas inside the areas to merge (the caller's precondition allows them).
+    {"AreasHoldingMergedAreas",
+     {area("A2:A3"), area("A9:B10")},
+     {area("A1:A4"), area("A6:A7"), area("A9:B12"), area("A14:A15")},
+     area("A1:B16")},
+    // A merged area in a gap between the areas: a probe could not undo its own UnMerge.
+    {"AMergedAreaBetweenAreas",
+     {area("A3:B3")},
+     {area("A1:A2"), area("A4:A5"), area("A7:A9"), area("A11:A12")},
+     area("A1:B13")},
+};
+
+// Fills every cell of `box` with a value of its own, then merges `existing`.
+void prepare(SpreadsheetHost& h, SheetHandle sheet, const MergeCase& c) {
+    for (std::int32_t row = c.checked.top; row <= c.checked.bottom; ++row)
+        for (std::int32_t column = c.checked.left; column <= c.checked.right; ++column)
+            h.setValue(h.Cells(sheet, row, column), CellValue::integer(row * 100 + column));
+    for (const A1Area& a : c.existing) h.Merge(h.Range(sheet, absoluteAddress(a)));
+}
+
+std::vector<std::string> sortedAddresses(const std::vector<A1Area>& areas) {
+    std::vector<std::string> out;
+    for (const A1Area& a : areas) out.push_back(absoluteAddress(a));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The reference: the same workbook in the in-memory model, each area merged on its own.
+struct Reference {
+    std::vector<std::string> merged;
+    std::vector<CellValue> values;
+};
+
+Reference mergedOneByOne(const MergeCase& c) {
+    MemoryHost model;
+    model.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
+    model.setDisplayAlerts(false);
+    model.beginRun();
+    const AppHandle app = *model.attach(kApplicationClass);
+    const SheetHandle sheet = model.Sheets(app, "Sheet2");
+    prepare(model, sheet, c);
+    for (const A1Area& a : c.areas) model.Merge(model.Range(sheet, absoluteAddress(a)));
+    Reference r{{}, model.cells("Sheet2", absoluteAddress(c.checked))};
+    for (const std::string& m : model.mergedAreas("Sheet2")) r.merged.push_back(m);
+    std::sort(r.merged.begin(), r.merged.end());
+    model.endRun(RunEnd::Completed);
+    return r;
+}
+
+class MergeAreas : public WithFakeExcel,
+                   public testing::WithParamInterface<std::tuple<MergeCase, const char*>> {};
+
+// Whatever Excel makes of one Merge over several areas, the workbook ends as after one
+// Merge per area; only the round trips differ.
+TEST_P(MergeAreas, EndAsOneMergePerAreaUnderEveryModel) {
+    const auto& [c, mergeModel] = GetParam();
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const com::Ref<IDispatch> app = rawApplication();
+    setMergeModel(app.get(), mergeModel);
+    host.DisplayAlerts(link.app(), false);
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
+    prepare(host, sheet, c);
+
+    const long before = roundTrips(app.get());
+    host.mergeAreas(sheet, c.areas);
+    const long trips = roundTrips(app.get()) - before - 2;
+
+    const Reference expected = mergedOneByOne(c);
+    EXPECT_EQ(sortedAddresses(host.mergedAreasMeeting(sheet, c.checked)), expected.merged);
+    const CellBlock block = host.readBlock(sheet, c.checked);
+    ASSERT_EQ(block.values.size(), expected.values.size());
+    for (std::size_t i = 0; i < block.values.size(); ++i) {
+        EXPECT_TRUE(identical(block.values[i], expected.values[i]))
+            << "cell " << i << ": " << describe(block.values[i]) << " instead of "
+            << describe(expected.values[i]);
+    }
+    // One Range and one Merge per area at most, beside the probe and its undoing.
+    const auto areas = static_cast<long>(c.areas.size());
+    EXPECT_LE(trips, 2 * areas + 120) << trips;
+    if (std::string(mergeModel).starts_with("AreaByArea") && areas > 50) {
+        EXPECT_LT(trips, areas) << "areas were not merged several per call";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bulk, MergeAreas, testing::Combine(testing::ValuesIn(kMergeCases), testing::ValuesIn(kMergeModels)),
+    [](const testing::TestParamInfo<std::tuple<MergeCase, const char*>>& p) {
+        std::string model = std::get<1>(p.param);
+        model.replace(model.find('+'), 1, "_");
+        return std::string(std::get<0>(p.param).name) + "_" + model;
+    });
+
+TEST_F(WithFakeExcel, TwoThousandAreasCostAFewHundredRoundTrips) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const com::Ref<IDispatch> app = rawApplication();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
+    const std::vector<A1Area> areas = runs(3, 2000, 2);
+    const long before = roundTrips(app.get());
+    host.mergeAreas(sheet, areas);
+    const long trips = roundTrips(app.get()) - before - 2;
+    std::printf("2000 areas merged in %ld round trips\n", trips);
+    // About 20 areas fit in one address: some 100 packed Merges of two calls each.
+    EXPECT_LT(trips, 300);
+    EXPECT_EQ(sortedAddresses(host.mergedAreasMeeting(sheet, area("C5980:C6000"))),
+              sortedAddresses({areas.end() - 7, areas.end()}));
+}
+
+// Merged areas meeting a region: whole, also where they reach outside it.
+struct FindCase {
+    const char* name;
+    A1Area region;
+    std::vector<std::string> found;
+    long maxTrips;
+};
+
+void PrintTo(const FindCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const FindCase kFindCases[] = {
+    {"NothingMerged", area("F1:F100000"), {}, 2},
+    {"AreasReachingOut", area("B4:B11"), {"$A$10:$C$12", "$B$5:$B$6"}, 40},
+    {"InsideOneArea", area("B11"), {"$A$10:$C$12"}, 5},
+    {"FewAreasInAHugeRegion",
+     area("A1:Z1000000"),
+     {"$A$10:$C$12", "$A$1:$A$3", "$B$5:$B$6", "$D$500000:$E$500001"},
+     600},
+    {"AColumnOfAreas", area("H1:H600"), {}, 0},  // filled in below: 200 areas
+};
+
+class MergedAreas : public WithFakeExcel, public testing::WithParamInterface<FindCase> {};
+
+TEST_P(MergedAreas, AreFoundWholeWithFewCalls) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const com::Ref<IDispatch> app = rawApplication();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
+    host.DisplayAlerts(link.app(), false);
+    const std::vector<A1Area> column = runs(8, 200, 2);
+    FindCase c = GetParam();
+    if (c.region == area("H1:H600")) {
+        host.mergeAreas(sheet, column);
+        c.found = sortedAddresses(column);
+        // Densely merged, the halving asks about every area and gap a few times.
+        c.maxTrips = 14 * 200;
+    }
+    for (const char* a : {"A1:A3", "B5:B6", "A10:C12", "D500000:E500001"})
+        host.Merge(host.Range(sheet, a));
+    const long before = roundTrips(app.get());
+    const std::vector<A1Area> found = host.mergedAreasMeeting(sheet, c.region);
+    const long trips = roundTrips(app.get()) - before - 2;
+    EXPECT_EQ(sortedAddresses(found), c.found);
+    // Member ids are asked once each (Range, MergeCells, MergeArea, Address): beside them
+    // the calls grow with the areas and the halvings, not with the cells.
+    EXPECT_LE(trips, c.maxTrips + 4) << trips;
+    std::printf("%s: %ld round trips\n", c.name, trips);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bulk, MergedAreas, testing::ValuesIn(kFindCases),
+                         [](const testing::TestParamInfo<FindCase>& p) {
+                             return std::string(p.param.name);
+                         });
+
+// Writes of every kind read back as written, one Value read for the block.
+TEST_F(WithFakeExcel, WrittenAreasReadBackAsOneBlock) {
+    start();
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const com::Ref<IDispatch> app = rawApplication();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
+    const AreaWrite writes[] = {
+        {area("A1:B2"), CellValue::text("001")},  {area("A3"), CellValue::currency(12345)},
+        {area("B3"), CellValue::date(45000.5)},   {area("A4"), CellValue::text("")},
+        {area("B4"), CellValue::text("=A1")},     {area("A5:B5"), CellValue::boolean(true)},
+        {area("A2"), CellValue::floating(0.25)},  {area("B6"), CellValue::error(2042)},
+    };
+    host.writeAreas(sheet, writes);
+    const std::vector<CellValue> expected = {
+        CellValue::text("001"),       CellValue::text("001"),     CellValue::floating(0.25),
+        CellValue::text("001"),       CellValue::currency(12345), CellValue::date(45000.5),
+        CellValue::text(""),          CellValue::text("=A1"),     CellValue::boolean(true),
+        CellValue::boolean(true),     CellValue(),                CellValue::error(2042),
+    };
+    const long before = roundTrips(app.get());
+    const CellBlock block = host.readBlock(sheet, area("A1:B6"));
+    // Range, Value, HasFormula; the id of HasFormula (the others were learnt by the writes).
+    EXPECT_EQ(roundTrips(app.get()) - before - 2, 3 + 1);
+    ASSERT_EQ(block.values.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(identical(block.values[i], expected[i]))
+            << i << ": " << describe(block.values[i]);
+    }
+    EXPECT_TRUE(block.formula.empty());  // the fake holds no formulas
+    const CellBlock one = host.readBlock(sheet, area("B6"));
+    ASSERT_EQ(one.values.size(), 1u);
+    EXPECT_TRUE(identical(one.values[0], CellValue::error(2042)));
+}
+
+TEST_F(WithFakeExcel, BulkChangesOnAProtectedSheetAreProtected) {
+    start({L"--protect", L"Sheet2"});
+    ExcelHost host;
+    HostLink link(host);
+    link.attach();
+    const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
+    const std::vector<A1Area> areas = runs(1, 3, 2);
+    EXPECT_EQ(causeOf([&] { host.mergeAreas(sheet, areas); }), Cause::Protected);
+    const AreaWrite write[] = {{area("A1"), CellValue::integer(1)}};
+    EXPECT_EQ(causeOf([&] { host.writeAreas(sheet, write); }), Cause::Protected);
+    EXPECT_EQ(host.mergedAreasMeeting(sheet, area("A1:A20")).size(), 0u);
+}
+
+}  // namespace
+}  // namespace gridmoor
