@@ -18,6 +18,7 @@
 
 #include "ChildProcess.h"
 #include "FakeExcel.h"
+#include "platform/win/WinText.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ Result runHandler(fake::FakeExcel& excel, MemoryHost& model, const char* handler
     std::optional<DWORD> code;
     {
         fake::ChildProcess tool(L"gridmoor_tool_driver.exe",
-                                {com::widen(handler), result, com::widen(address)});
+                                {win::widen(handler), result, win::widen(address)});
         code = tool.wait(std::chrono::minutes(30));
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

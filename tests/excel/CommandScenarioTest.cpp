@@ -22,6 +22,7 @@
 #include "host/Texts.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
+#include "platform/win/WinText.h"
 #include "window/StatusDisplay.h"
 
 namespace gridmoor {
@@ -188,7 +189,7 @@ void expectSameEnd(const Scenario& s, const fake::MergeModel& model) {
     DeleteFileW(result.c_str());
     {
         fake::ChildProcess tool(L"gridmoor_tool_driver.exe",
-                                {com::widen(s.handler), result, com::widen(s.text1)});
+                                {win::widen(s.handler), result, win::widen(s.text1)});
         const auto code = tool.wait(120s);
         ASSERT_TRUE(code.has_value()) << "the tool did not end";
         ASSERT_EQ(*code, 0u) << "the tool failed";
@@ -405,7 +406,7 @@ protected:
         excel.rejectNextCalls(busyFor);
         const std::wstring result = fake::temporaryFile(L"log-driver");
         fake::ChildProcess tool(L"gridmoor_tool_driver.exe",
-                                {com::widen(handler), result, com::widen(text1)});
+                                {win::widen(handler), result, win::widen(text1)});
         EXPECT_EQ(tool.wait(120s), std::optional<DWORD>(0));
         DeleteFileW(result.c_str());
         roundTrips = excel.roundTrips();

@@ -18,6 +18,7 @@
 #include "host/excel/ExcelHost.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
+#include "platform/win/WinText.h"
 #include "window/StatusDisplay.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -26,14 +27,14 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: gridmoor_tool_driver <handler> <result file> [Text1]\n", stderr);
         return 2;
     }
-    const std::string handler = com::narrow(argv[1]);
+    const std::string handler = win::narrow(argv[1]);
     try {
         ExcelHost excel;
         BatchingHost batched(excel);
         SpreadsheetHost& host =
             _wgetenv(L"GRIDMOOR_UNBATCHED") ? static_cast<SpreadsheetHost&>(excel) : batched;
         fake::ScriptedForm form;
-        if (argc > 3) form.text1 = com::narrow(argv[3]);
+        if (argc > 3) form.text1 = win::narrow(argv[3]);
         if (handler == "Form_Load")
             Form_Load(host, form);
         else if (handler == "Command2_Click")

@@ -192,13 +192,6 @@ private:
     Ref<IMessageFilter> previousFilter_;
 };
 
-// --- text ---
-
-// The text conversions of platform/win/WinText.h, also under this namespace for the
-// callers that spell them com::widen and com::narrow.
-using win::narrow;
-using win::widen;
-
 // --- errors ---
 
 // What kind of failure an HRESULT stands for.
