@@ -18,7 +18,7 @@
 // groups left open and drops what was never flushed. Each run that changes a document and
 // flushes once is one entry in that document's undo list.
 //
-// No UNO type appears here; the UNO side lives in CalcHost.cpp.
+// No UNO type appears here; the UNO side lives in CalcHost.cpp and the files CalcImpl.h lists.
 #pragma once
 
 #include <memory>
