@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/BatchingHost.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/CommandView.h"
 #include "merge/EqualRuns.h"

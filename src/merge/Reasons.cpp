@@ -1,6 +1,6 @@
 #include "merge/Reasons.h"
 
-#include "host/Texts.h"
+#include "texts/Texts.h"
 
 namespace gridmoor {
 

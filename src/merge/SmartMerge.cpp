@@ -6,7 +6,7 @@
 #include "host/HostLink.h"
 #include "host/ScopeExit.h"
 #include "host/StepRunner.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "merge/HandlerGuard.h"
 #include "merge/Reasons.h"
 #include "merge/RunMerging.h"

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-#include "host/Texts.h"
+#include "texts/Texts.h"
 
 namespace gridmoor::layout {
 

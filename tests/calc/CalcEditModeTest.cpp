@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "CalcFixture.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
 #include "support/RecordingView.h"

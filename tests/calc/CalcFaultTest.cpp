@@ -12,7 +12,7 @@
 #include "CalcFixture.h"
 #include "host/Failure.h"
 #include "host/ForwardingHost.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/calc/OfficeProcess.h"
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"

@@ -16,7 +16,7 @@
 
 #include "CalcFixture.h"
 #include "host/A1Address.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"

@@ -19,7 +19,7 @@
 #include "ChildProcess.h"
 #include "FakeExcel.h"
 #include "ScriptedForm.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
 #include "platform/win/WinText.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "MessageWatcher.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "platform/win/WinText.h"
 #include "window/Form8Layout.h"

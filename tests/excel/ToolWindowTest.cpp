@@ -8,7 +8,7 @@
 #include "ChildProcess.h"
 #include "FakeExcel.h"
 #include "MessageWatcher.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "platform/win/WinText.h"
 #include "window/win32/Form8.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/BatchingHost.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/SmartMerge.h"
 #include "support/RecordingView.h"

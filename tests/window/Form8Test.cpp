@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "MessageCatcher.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "support/ThrowingHost.h"
 #include "window/qt/Form8.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "support/RecordingView.h"
 #include "window/StatusDisplay.h"

@@ -14,7 +14,7 @@
 
 #include "host/ErrorLog.h"
 #include "host/Failure.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/HandlerGuard.h"
 #include "merge/SmartMerge.h"

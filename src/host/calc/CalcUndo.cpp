@@ -3,7 +3,7 @@
 // one undo in Calc takes back the whole run.
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
 
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "host/calc/CalcImpl.h"
 
 namespace gridmoor {

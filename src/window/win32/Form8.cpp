@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "host/Failure.h"
-#include "host/Texts.h"
+#include "texts/Texts.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
 #include "platform/win/WinText.h"
