@@ -37,9 +37,9 @@ public:
         }
     }
 
-    void endRun(RunEnd how) noexcept override {
+    void endRun() noexcept override {
         before("endRun");
-        ForwardingHost::endRun(how);
+        ForwardingHost::endRun();
         after("endRun");
     }
 

@@ -355,9 +355,9 @@ void BatchingHost::flush() {
     if (failed) std::rethrow_exception(failed);
 }
 
-void BatchingHost::endRun(RunEnd how) noexcept {
+void BatchingHost::endRun() noexcept {
     impl_->forget();
-    impl_->backend.endRun(how);
+    impl_->backend.endRun();
 }
 
 void BatchingHost::release(RangeHandle range) noexcept {

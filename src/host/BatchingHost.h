@@ -49,7 +49,7 @@ public:
 
     void beginRun() override;
     void flush() override;
-    void endRun(RunEnd how) noexcept override;
+    void endRun() noexcept override;
     void release(RangeHandle range) noexcept override;
     std::optional<AppHandle> attach(std::string_view className) override;
 

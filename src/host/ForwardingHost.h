@@ -25,7 +25,7 @@ public:
         const Around around(*this, "beginRun");
         inner_.beginRun();
     }
-    void endRun(RunEnd how) noexcept override { inner_.endRun(how); }
+    void endRun() noexcept override { inner_.endRun(); }
     void flush() override {
         const Around around(*this, "flush");
         inner_.flush();

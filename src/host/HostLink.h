@@ -2,11 +2,10 @@
 //
 // Created empty when a handler starts; it tells the backend that a run begins, holds
 // the application object once attached, and on destruction tells the backend that the
-// run ended (normally, or by failure when the handler was left by an exception or
-// called fail()), which releases every object the handler took. Nothing outlives it.
+// run ended, however it ended, which releases every object the handler took and drops
+// work never committed. Nothing outlives it.
 #pragma once
 
-#include <exception>
 #include <optional>
 
 #include "host/SpreadsheetHost.h"
@@ -15,13 +14,8 @@ namespace gridmoor {
 
 class HostLink {
 public:
-    explicit HostLink(SpreadsheetHost& host) : host_(host), uncaught_(std::uncaught_exceptions()) {
-        host_.beginRun();
-    }
-    ~HostLink() {
-        const bool unwinding = std::uncaught_exceptions() > uncaught_;
-        host_.endRun(failed_ || unwinding ? RunEnd::Failed : RunEnd::Completed);
-    }
+    explicit HostLink(SpreadsheetHost& host) : host_(host) { host_.beginRun(); }
+    ~HostLink() { host_.endRun(); }
     HostLink(const HostLink&) = delete;
     HostLink& operator=(const HostLink&) = delete;
 
@@ -40,14 +34,9 @@ public:
     // the handler's last step.
     void commit() { host_.flush(); }
 
-    // Marks the run as ended by a failure (a command that stops at its first failure).
-    void fail() noexcept { failed_ = true; }
-
 private:
     SpreadsheetHost& host_;
-    int uncaught_;
     std::optional<AppHandle> app_;
-    bool failed_ = false;
 };
 
 }  // namespace gridmoor

@@ -96,12 +96,6 @@ inline constexpr std::int16_t xlCalculationSemiautomatic = 2;
 // The class name under which the running application is registered.
 inline constexpr std::string_view kApplicationClass = "excel.Application";
 
-// How a handler run ended, as the backend is told in endRun.
-enum class RunEnd {
-    Completed,  // the handler ran to its end (steps it dropped included)
-    Failed,     // the handler was ended by a failure it did not recover from
-};
-
 class SpreadsheetHost {
 public:
     virtual ~SpreadsheetHost() = default;
@@ -119,7 +113,7 @@ public:
     // Ends the run: releases locks and undo groups, and every object handed out during the
     // run. It sends nothing: work deferred since the last flush is dropped (a run that did
     // not flush was ended by a failure). Never throws; called on every path.
-    virtual void endRun(RunEnd how) noexcept = 0;
+    virtual void endRun() noexcept = 0;
     // The caller no longer needs the range; the backend may free what it holds for it, so
     // a walk over many cells holds one object at a time. Using the handle afterwards is a
     // programming error. Never throws; an unset or unknown handle is ignored, and a backend

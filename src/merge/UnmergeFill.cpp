@@ -6,9 +6,9 @@
 #include "host/Failure.h"
 #include "host/HostLink.h"
 #include "host/ScopeExit.h"
-#include "texts/Texts.h"
 #include "merge/HandlerGuard.h"
 #include "merge/Reasons.h"
+#include "texts/Texts.h"
 
 namespace gridmoor {
 
@@ -87,7 +87,6 @@ void unmergeFill(SpreadsheetHost& host, CommandView& view) {
     attempt([&] { link->commit(); });
 
     if (!stoppedBecause.empty()) {
-        link->fail();
         view.showMessage(std::string(texts::kUnmergeStopped) + std::string(stoppedBecause));
         return;
     }

@@ -23,8 +23,8 @@ namespace {
 using Cause = HostError::Cause;
 
 const char* const kMergeModels[] = {
-    "AreaByArea+Union",    "AreaByArea+Refused",    "FirstAreaOnly+Union", "FirstAreaOnly+Refused",
-    "Refused+Union",       "Refused+Refused",       "BoundingBox+Union",   "BoundingBox+Refused",
+    "AreaByArea+Union", "AreaByArea+Refused", "FirstAreaOnly+Union", "FirstAreaOnly+Refused",
+    "Refused+Union",    "Refused+Refused",    "BoundingBox+Union",   "BoundingBox+Refused",
 };
 
 void setMergeModel(IDispatch* app, const char* model) {
@@ -106,7 +106,7 @@ Reference mergedOneByOne(const MergeCase& c) {
     Reference r{{}, model.cells("Sheet2", absoluteAddress(c.checked))};
     for (const std::string& m : model.mergedAreas("Sheet2")) r.merged.push_back(m);
     std::sort(r.merged.begin(), r.merged.end());
-    model.endRun(RunEnd::Completed);
+    model.endRun();
     return r;
 }
 
@@ -148,13 +148,14 @@ TEST_P(MergeAreas, EndAsOneMergePerAreaUnderEveryModel) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bulk, MergeAreas, testing::Combine(testing::ValuesIn(kMergeCases), testing::ValuesIn(kMergeModels)),
-    [](const testing::TestParamInfo<std::tuple<MergeCase, const char*>>& p) {
-        std::string model = std::get<1>(p.param);
-        model.replace(model.find('+'), 1, "_");
-        return std::string(std::get<0>(p.param).name) + "_" + model;
-    });
+INSTANTIATE_TEST_SUITE_P(Bulk, MergeAreas,
+                         testing::Combine(testing::ValuesIn(kMergeCases),
+                                          testing::ValuesIn(kMergeModels)),
+                         [](const testing::TestParamInfo<std::tuple<MergeCase, const char*>>& p) {
+                             std::string model = std::get<1>(p.param);
+                             model.replace(model.find('+'), 1, "_");
+                             return std::string(std::get<0>(p.param).name) + "_" + model;
+                         });
 
 TEST_F(WithFakeExcel, TwoThousandAreasCostAFewHundredRoundTrips) {
     start();
@@ -241,17 +242,25 @@ TEST_F(WithFakeExcel, WrittenAreasReadBackAsOneBlock) {
     const com::Ref<IDispatch> app = rawApplication();
     const SheetHandle sheet = host.Sheets(link.app(), "Sheet2");
     const AreaWrite writes[] = {
-        {area("A1:B2"), CellValue::text("001")},  {area("A3"), CellValue::currency(12345)},
-        {area("B3"), CellValue::date(45000.5)},   {area("A4"), CellValue::text("")},
-        {area("B4"), CellValue::text("=A1")},     {area("A5:B5"), CellValue::boolean(true)},
-        {area("A2"), CellValue::floating(0.25)},  {area("B6"), CellValue::error(2042)},
+        {area("A1:B2"), CellValue::text("001")}, {area("A3"), CellValue::currency(12345)},
+        {area("B3"), CellValue::date(45000.5)},  {area("A4"), CellValue::text("")},
+        {area("B4"), CellValue::text("=A1")},    {area("A5:B5"), CellValue::boolean(true)},
+        {area("A2"), CellValue::floating(0.25)}, {area("B6"), CellValue::error(2042)},
     };
     host.writeAreas(sheet, writes);
     const std::vector<CellValue> expected = {
-        CellValue::text("001"),       CellValue::text("001"),     CellValue::floating(0.25),
-        CellValue::text("001"),       CellValue::currency(12345), CellValue::date(45000.5),
-        CellValue::text(""),          CellValue::text("=A1"),     CellValue::boolean(true),
-        CellValue::boolean(true),     CellValue(),                CellValue::error(2042),
+        CellValue::text("001"),
+        CellValue::text("001"),
+        CellValue::floating(0.25),
+        CellValue::text("001"),
+        CellValue::currency(12345),
+        CellValue::date(45000.5),
+        CellValue::text(""),
+        CellValue::text("=A1"),
+        CellValue::boolean(true),
+        CellValue::boolean(true),
+        CellValue(),
+        CellValue::error(2042),
     };
     const long before = roundTrips(app.get());
     const CellBlock block = host.readBlock(sheet, area("A1:B6"));

@@ -37,7 +37,7 @@ TEST(Attach, NothingWhenTheClassIsNotRegistered) {
     ExcelHost host;
     host.beginRun();
     EXPECT_FALSE(host.attach("Gridmoor.NoSuchApplication"));
-    host.endRun(RunEnd::Completed);
+    host.endRun();
 }
 
 TEST_F(WithFakeExcel, StatusReadsAndSettingWritesTravelByName) {

@@ -370,8 +370,7 @@ public:
                        const A1Area& cell = areas.front();
                        const A1Area merged =
                            mergesOf(sheet_).holding(cell.top, cell.left).value_or(cell);
-                       return create<Range>(model().Range(sheet_, absoluteAddress(merged)),
-                                            sheet_);
+                       return create<Range>(model().Range(sheet_, absoluteAddress(merged)), sheet_);
                    }});
         // The model holds no formulas.
         addMember({L"HasFormula", {}, [](const Args& a) {
@@ -669,8 +668,7 @@ FakeExcel::FakeExcel(MemoryHost& model)
     model_.beginRun();
     const std::optional<AppHandle> app = model_.attach(kApplicationClass);
     if (!app) throw std::runtime_error("the model is not running");
-    auto context =
-        std::make_shared<Context>(Context{model_, *app, channel_, merges_, {}, false});
+    auto context = std::make_shared<Context>(Context{model_, *app, channel_, merges_, {}, false});
     application_ = com::Ref<IDispatch>::adopt(make<Application>(state_, context).detach());
     const com::Ref<IMessageFilter> filter = com::Ref<IMessageFilter>::adopt(new Channel(channel_));
     com::check(CoRegisterMessageFilter(filter.get(), previousFilter_.put()),
@@ -684,7 +682,7 @@ FakeExcel::~FakeExcel() {
     // Clients that still hold objects get disconnected rather than kept on a dead model.
     if (application_) CoDisconnectObject(application_.get(), 0);
     application_.reset();
-    model_.endRun(RunEnd::Completed);
+    model_.endRun();
 }
 
 void FakeExcel::registerRunning() {

@@ -29,16 +29,14 @@ public:
 
     int runsBegun() const noexcept { return begun_; }
     int runsEnded() const noexcept { return ended_; }
-    std::optional<RunEnd> lastRunEnd() const noexcept { return lastEnd_; }
 
     void beginRun() override {
         ++begun_;
         ForwardingHost::beginRun();
     }
-    void endRun(RunEnd how) noexcept override {
+    void endRun() noexcept override {
         ++ended_;
-        lastEnd_ = how;
-        ForwardingHost::endRun(how);
+        ForwardingHost::endRun();
     }
 
 protected:
@@ -54,7 +52,6 @@ private:
     bool thrown_ = false;
     int begun_ = 0;
     int ended_ = 0;
-    std::optional<RunEnd> lastEnd_;
 };
 
 }  // namespace gridmoor::testing

@@ -74,7 +74,7 @@ void CalcHost::release(RangeHandle h) noexcept {
 
 // Merges still pending here were never flushed: the run ended by a failure, and none of
 // them is sent. Locks and undo groups are released whatever happened.
-void CalcHost::endRun(RunEnd) noexcept {
+void CalcHost::endRun() noexcept {
     Impl& m = *impl_;
     for (auto& d : m.docs) {
         try {

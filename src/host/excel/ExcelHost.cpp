@@ -68,7 +68,7 @@ Ref<IEnumVARIANT> ExcelHost::Impl::enumerator(IDispatch* collection) {
 }
 
 std::optional<Ref<IDispatch>> ExcelHost::Impl::next(Object& e, unsigned long batchSize,
-                                               const char* what) {
+                                                    const char* what) {
     if (e.buffer.empty() && !e.exhausted) {
         std::vector<VARIANT> batch(std::max(batchSize, 1ul));
         for (VARIANT& v : batch) VariantInit(&v);
@@ -102,7 +102,7 @@ void ExcelHost::beginRun() {
     impl_->multiMerge = excel::MultiMerge::Unknown;
 }
 
-void ExcelHost::endRun(RunEnd) noexcept {
+void ExcelHost::endRun() noexcept {
     // Releasing a reference to a process that has gone returns at once with an error,
     // which there is nothing to do about.
     impl_->base = impl_->last;
@@ -167,8 +167,8 @@ SheetHandle ExcelHost::Sheets(AppHandle app, std::string_view name) {
 
 SheetHandle ExcelHost::Sheets(AppHandle app, long position) {
     const Ref<IDispatch> sheets = impl_->object(impl_->dispatchOf(app, "Sheets"), L"Sheets");
-    return impl_->add<SheetTag>(impl_->object(
-        {sheets.get(), excel::kSheets}, L"Item", {Variant::i4(static_cast<std::int32_t>(position))}));
+    return impl_->add<SheetTag>(impl_->object({sheets.get(), excel::kSheets}, L"Item",
+                                              {Variant::i4(static_cast<std::int32_t>(position))}));
 }
 
 long ExcelHost::SheetsCount(AppHandle app) {
@@ -183,10 +183,11 @@ SheetHandle ExcelHost::SheetsAdd(AppHandle app, After after) {
     // several sheets unless it is told one.
     const NamedArg named[] = {{L"After", Variant::dispatch(afterSheet.object)},
                               {L"Count", Variant::i4(1)}};
-    Variant added =
-        impl_->reasoned([&] { return impl_->call({sheets.get(), excel::kSheets}, L"Add", kMethod,
-                                                 {}, named); },
-                        [&] { return impl_->protectedStructure(afterSheet); });
+    Variant added = impl_->reasoned(
+        [&] {
+            return impl_->call({sheets.get(), excel::kSheets}, L"Add", kMethod, {}, named);
+        },
+        [&] { return impl_->protectedStructure(afterSheet); });
     return impl_->add<SheetTag>(com::toDispatch(added, "Sheets.Add"));
 }
 

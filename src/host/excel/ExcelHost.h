@@ -57,7 +57,7 @@ public:
     ExcelHost& operator=(const ExcelHost&) = delete;
 
     void beginRun() override;
-    void endRun(RunEnd how) noexcept override;
+    void endRun() noexcept override;
     // Releases Excel's Range behind the handle at once; the handle then fails with
     // NotFound. An unset, unknown or already released handle is ignored.
     void release(RangeHandle range) noexcept override;

@@ -846,7 +846,7 @@ MemoryHost::~MemoryHost() = default;
 
 void MemoryHost::beginRun() {}
 
-void MemoryHost::endRun(RunEnd) noexcept {
+void MemoryHost::endRun() noexcept {
     s_->releaseAll();
 }
 

@@ -100,7 +100,7 @@ public:
 
     // ===== SpreadsheetHost =====
     void beginRun() override;
-    void endRun(RunEnd how) noexcept override;
+    void endRun() noexcept override;
     void release(RangeHandle range) noexcept override;
     std::optional<AppHandle> attach(std::string_view className) override;
     WorkbookHandle Activeworkbook(AppHandle app) override;

@@ -67,7 +67,7 @@ void runSequence(SpreadsheetHost& h) {
         h.Calculation(app, 1);
     } catch (const HostError&) {
     }
-    h.endRun(RunEnd::Completed);
+    h.endRun();
 }
 
 TEST_F(CallLogTest, RecordsEveryCallInOrderWithReadableArguments) {
@@ -133,7 +133,7 @@ TEST_F(CallLogTest, RecordingOffKeepsCountingAndResetStartsAgain) {
     EXPECT_EQ(host.callCount(), 1u);
     ASSERT_EQ(host.calls().size(), 1u);
     EXPECT_EQ(host.calls()[0].result, "Application");
-    host.endRun(RunEnd::Completed);
+    host.endRun();
 }
 
 // Counts the calls of one sequence when call k fails, by the kind of fault.
@@ -147,7 +147,7 @@ TEST_F(CallLogTest, FailsTheKthCallOnlyAndLogsIt) {
             runSequence(h);
         } catch (const HostError& e) {
             cause = e.cause();
-            h.endRun(RunEnd::Failed);
+            h.endRun();
         }
         EXPECT_EQ(cause, k == 33u ? std::nullopt : std::optional(HostError::Cause::Protected));
         ASSERT_EQ(h.calls().size(), k) << k;
@@ -173,7 +173,7 @@ TEST_F(CallLogTest, InjectedFailureHasNoEffect) {
     host.setDisplayAlerts(false);
     host.Merge(b2);
     EXPECT_EQ(host.mergedAreas("Sheet1"), std::vector<std::string>{"$B$2:$B$3"});
-    host.endRun(RunEnd::Completed);
+    host.endRun();
 }
 
 TEST_F(CallLogTest, GoneFromTheKthCallOn) {
@@ -187,10 +187,10 @@ TEST_F(CallLogTest, GoneFromTheKthCallOn) {
     EXPECT_EQ(causeOf([&] { host.Range(SheetHandle{}, "A1"); }), HostError::Cause::Gone);
     EXPECT_EQ(host.attach("excel.Application"), std::nullopt);
     EXPECT_FALSE(host.running());
-    host.endRun(RunEnd::Failed);
+    host.endRun();
     host.beginRun();
     EXPECT_EQ(host.attach("excel.Application"), std::nullopt);
-    host.endRun(RunEnd::Failed);
+    host.endRun();
     EXPECT_EQ(host.callCount(), 8u);
     EXPECT_FALSE(host.calls()[2].failed);
     EXPECT_TRUE(host.calls()[3].failed);

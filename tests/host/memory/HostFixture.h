@@ -50,7 +50,7 @@ protected:
         host.beginRun();
         app = host.attach(kApplicationClass).value();
     }
-    ~HostFixture() override { host.endRun(RunEnd::Completed); }
+    ~HostFixture() override { host.endRun(); }
 
     SheetHandle sheet(std::string_view name = "Sheet1") { return host.Sheets(app, name); }
     RangeHandle range(std::string_view address, std::string_view sheetName = "Sheet1") {

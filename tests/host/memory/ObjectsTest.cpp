@@ -105,7 +105,7 @@ TEST(MemoryHostTest, EveryObjectIsReleasedWhenTheRunEnds) {
     const SheetEnumHandle sheets = host.worksheets(app);
     const RangeHandle two = host.Range(s, "A1,B2");
     EXPECT_EQ(host.liveHandles(), 7u);
-    host.endRun(RunEnd::Failed);
+    host.endRun();
     EXPECT_EQ(host.liveHandles(), 0u);
 
     const struct {
@@ -131,7 +131,7 @@ TEST(MemoryHostTest, EveryObjectIsReleasedWhenTheRunEnds) {
     EXPECT_NE(again, app);
     EXPECT_NE(s2, s);
     EXPECT_EQ(host.Name(s2), "Sheet1");
-    host.endRun(RunEnd::Completed);
+    host.endRun();
     EXPECT_EQ(host.liveHandles(), 0u);
 }
 

@@ -215,7 +215,7 @@ TEST(MemoryHostTest, SettingsWithoutAWorkbook) {
     EXPECT_FALSE(host.screenUpdating());
     EXPECT_EQ(causeOf([&] { host.DisplayAlerts(AppHandle{}, true); }), HostError::Cause::NotFound);
     EXPECT_FALSE(host.displayAlerts());
-    host.endRun(RunEnd::Completed);
+    host.endRun();
 }
 
 struct AttachCase {
@@ -235,7 +235,7 @@ TEST_P(AttachTest, FindsTheRunningApplicationByClassNameWithoutRegardToCase) {
     host.setRunning(c.running);
     EXPECT_EQ(host.attach(c.asked).has_value(), c.found);
     EXPECT_EQ(host.liveHandles(), c.found ? 1u : 0u);
-    host.endRun(RunEnd::Completed);
+    host.endRun();
     EXPECT_EQ(host.liveHandles(), 0u);
 }
 
