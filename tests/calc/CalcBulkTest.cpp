@@ -18,26 +18,6 @@ using Cause = HostError::Cause;
 
 constexpr short kDate = 2, kLogical = 1024;
 
-template <class Body>
-void inRun(CalcHost& host, Body body) {
-    HostLink link(host);
-    link.attach();
-    ASSERT_FALSE(link.empty());
-    const SheetHandle sheet = host.ActiveSheet(host.Activeworkbook(link.app()));
-    body(link.app(), sheet);
-    link.commit();
-}
-
-Cause causeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.cause();
-    }
-    ADD_FAILURE() << "no HostError";
-    return Cause::Other;
-}
-
 A1Area at(std::string_view a1) {
     const auto parsed = A1Address::parse(a1, "Sheet1");
     if (!parsed) throw std::runtime_error("bad address in a test");
@@ -94,23 +74,21 @@ TEST_P(CalcMeetingTest, MergedAreasMeetingAreWholeAndOnlyThoseThatMeet) {
 
 INSTANTIATE_TEST_SUITE_P(
     Regions, CalcMeetingTest,
-    ::testing::Values(MeetingCase{"coveredCellOnly", "A2", {"$A$1:$A$3"}},
-                      MeetingCase{"twoAreasAndAGap", "A2:B5", {"$A$1:$A$3", "$A$5:$A$6"}},
-                      MeetingCase{"cornerOfAWideArea", "D2:E4", {"$C$1:$D$2"}},
-                      MeetingCase{"nextToAreasOnly", "B3:B9", {}},
-                      MeetingCase{"gapBetweenAreas", "A4", {}},
-                      MeetingCase{"allOfThem",
-                                  "A1:D9",
-                                  {"$A$1:$A$3", "$A$5:$A$6", "$A$8:$A$9", "$C$1:$D$2"}}),
+    ::testing::Values(
+        MeetingCase{"coveredCellOnly", "A2", {"$A$1:$A$3"}},
+        MeetingCase{"twoAreasAndAGap", "A2:B5", {"$A$1:$A$3", "$A$5:$A$6"}},
+        MeetingCase{"cornerOfAWideArea", "D2:E4", {"$C$1:$D$2"}},
+        MeetingCase{"nextToAreasOnly", "B3:B9", {}}, MeetingCase{"gapBetweenAreas", "A4", {}},
+        MeetingCase{"allOfThem", "A1:D9", {"$A$1:$A$3", "$A$5:$A$6", "$A$8:$A$9", "$C$1:$D$2"}}),
     [](const ::testing::TestParamInfo<MeetingCase>& p) { return std::string(p.param.name); });
 
 struct MergeCase {
     const char* name;
-    long pairs;            // merged areas of two cells down column A, from row 1
-    const char* odd;       // content of A1 (the rest are numbers), or nullptr
-    bool existing;         // A1:A2 is merged beforehand
-    bool failReadBack;     // the bulk route finds its read-back differing
-    bool bulk;             // whether the bulk route is expected to have done it
+    long pairs;         // merged areas of two cells down column A, from row 1
+    const char* odd;    // content of A1 (the rest are numbers), or nullptr
+    bool existing;      // A1:A2 is merged beforehand
+    bool failReadBack;  // the bulk route finds its read-back differing
+    bool bulk;          // whether the bulk route is expected to have done it
 };
 
 void PrintTo(const MergeCase& c, std::ostream* os) {
@@ -254,8 +232,7 @@ void PrintTo(const AreaWriteCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class CalcWriteAreasTest : public CalcTest,
-                           public ::testing::WithParamInterface<AreaWriteCase> {};
+class CalcWriteAreasTest : public CalcTest, public ::testing::WithParamInterface<AreaWriteCase> {};
 
 // A value written over an area and over a single cell reads back with its kind, in this run
 // (the walked block is not served stale) and in the next; the cells around stay.
@@ -283,13 +260,12 @@ TEST_P(CalcWriteAreasTest, WrittenAreasReadBackWithTheirKind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CalcWriteAreasTest,
-    ::testing::Values(
-        AreaWriteCase{"text", CellValue::text("x"), CellValue::text("x")},
-        AreaWriteCase{"number", CellValue::floating(2.25), CellValue::floating(2.25)},
-        AreaWriteCase{"date", CellValue::date(45123), CellValue::date(45123)},
-        AreaWriteCase{"boolean", CellValue::boolean(true), CellValue::boolean(true)},
-        AreaWriteCase{"empty", CellValue(), CellValue()},
-        AreaWriteCase{"error", CellValue::error(2042), CellValue::error(2042)}),
+    ::testing::Values(AreaWriteCase{"text", CellValue::text("x"), CellValue::text("x")},
+                      AreaWriteCase{"number", CellValue::floating(2.25), CellValue::floating(2.25)},
+                      AreaWriteCase{"date", CellValue::date(45123), CellValue::date(45123)},
+                      AreaWriteCase{"boolean", CellValue::boolean(true), CellValue::boolean(true)},
+                      AreaWriteCase{"empty", CellValue(), CellValue()},
+                      AreaWriteCase{"error", CellValue::error(2042), CellValue::error(2042)}),
     [](const ::testing::TestParamInfo<AreaWriteCase>& p) { return std::string(p.param.name); });
 
 TEST_F(CalcTest, AreaWriteOnALockedCellOfAProtectedSheetIsRefused) {

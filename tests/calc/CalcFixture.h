@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "Soffice.h"
 #include "host/BatchingHost.h"
+#include "host/Failure.h"
 #include "host/HostLink.h"
 #include "host/calc/BatchedCalc.h"
 #include "host/calc/CalcHost.h"
@@ -65,5 +67,28 @@ protected:
     std::unique_ptr<CalcHost> host_;
     std::unique_ptr<BatchingHost> layer_;
 };
+
+// Runs `body` as one handler run: attach, then body(app, sheet of the active sheet), then
+// the commit a handler makes before its message.
+template <class Body>
+void inRun(CalcHost& host, Body body) {
+    HostLink link(host);
+    link.attach();
+    ASSERT_FALSE(link.empty());
+    const SheetHandle sheet = host.ActiveSheet(host.Activeworkbook(link.app()));
+    body(link.app(), sheet);
+    link.commit();
+}
+
+// The cause of the HostError `f` throws; a test failure when it throws none.
+inline HostError::Cause causeOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const HostError& e) {
+        return e.cause();
+    }
+    ADD_FAILURE() << "no HostError";
+    return HostError::Cause::Other;
+}
 
 }  // namespace gridmoor::calctest

@@ -20,28 +20,6 @@ using Cause = HostError::Cause;
 // NumberFormat type codes of Calc (com.sun.star.util.NumberFormat).
 constexpr short kDate = 2, kCurrency = 8, kLogical = 1024;
 
-// Runs `body` as one handler run: attach, then body(app, sheet of the active sheet), then
-// the commit a handler makes before its message.
-template <class Body>
-void inRun(CalcHost& host, Body body) {
-    HostLink link(host);
-    link.attach();
-    ASSERT_FALSE(link.empty());
-    const SheetHandle sheet = host.ActiveSheet(host.Activeworkbook(link.app()));
-    body(link.app(), sheet);
-    link.commit();
-}
-
-Cause causeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.cause();
-    }
-    ADD_FAILURE() << "no HostError";
-    return Cause::Other;
-}
-
 TEST_F(CalcTest, ActiveWorkbookSheetAndCount) {
     inRun(host(), [&](AppHandle app, SheetHandle sheet) {
         const std::string name = host().Name(host().Activeworkbook(app));
