@@ -112,36 +112,17 @@ AutomationObject::~AutomationObject() {
     --state_->liveObjects;
 }
 
-HRESULT AutomationObject::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    if (IsEqualIID(riid, kOwnObject)) {
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+HRESULT AutomationObject::queryUnlisted(REFIID riid, void** object) {
+    if (!IsEqualIID(riid, kOwnObject)) return ComObject::queryUnlisted(riid, object);
+    *object = this;
+    AddRef();
+    return S_OK;
 }
 
 com::Ref<AutomationObject> AutomationObject::of(IUnknown* unknown) noexcept {
     com::Ref<AutomationObject> own;
     if (unknown) unknown->QueryInterface(kOwnObject, reinterpret_cast<void**>(own.put()));
     return own;
-}
-
-ULONG AutomationObject::AddRef() {
-    return ++references_;
-}
-
-ULONG AutomationObject::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT AutomationObject::GetTypeInfoCount(UINT* count) {
@@ -290,27 +271,6 @@ std::string describeVariant(const VARIANT& v) {
 }
 
 // --- VariantEnum ---
-
-HRESULT VariantEnum::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumVARIANT)) {
-        *object = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG VariantEnum::AddRef() {
-    return ++references_;
-}
-
-ULONG VariantEnum::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
 
 HRESULT VariantEnum::Next(ULONG count, VARIANT* out, ULONG* fetched) {
     if (!out) return E_POINTER;

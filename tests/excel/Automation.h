@@ -11,12 +11,12 @@
 // counter makes Invoke reject calls as busy (RPC_E_CALL_REJECTED) while it is positive.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "host/excel/ComObject.h"
 #include "host/excel/ComSupport.h"
 
 namespace gridmoor::fake {
@@ -58,7 +58,7 @@ struct Member {
     std::function<com::Variant(const Args&)> run;
 };
 
-class AutomationObject : public IDispatch {
+class AutomationObject : public com::ComObject<IDispatch> {
 public:
     // `interfaceName` is the interface whose member ids the object has; by default its
     // class name. Classes that stand for one interface of the real server share it.
@@ -68,10 +68,6 @@ public:
     AutomationObject(const AutomationObject&) = delete;
     AutomationObject& operator=(const AutomationObject&) = delete;
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -96,10 +92,11 @@ protected:
     const std::shared_ptr<ServerState>& sharedState() const noexcept { return state_; }
 
 private:
+    // Answers the IID only this framework's objects know (see of()).
+    HRESULT queryUnlisted(REFIID riid, void** object) override;
     const Member* memberById(DISPID id) const noexcept;
     std::string logLine(const Member& m, const DISPPARAMS& params, WORD flags) const;
 
-    std::atomic<ULONG> references_ = 1;
     std::shared_ptr<ServerState> state_;
     std::string className_;
     std::string interfaceName_;
@@ -121,14 +118,11 @@ std::string describeVariant(const VARIANT& v);
 HRESULT scodeFor(HostError::Cause cause) noexcept;
 
 // An IEnumVARIANT over a list of VARIANTs taken at its creation.
-class VariantEnum final : public IEnumVARIANT {
+class VariantEnum final : public com::ComObject<IEnumVARIANT> {
 public:
     explicit VariantEnum(std::vector<com::Variant> items, std::size_t position = 0)
         : items_(std::make_shared<std::vector<com::Variant>>(std::move(items))),
           position_(position) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
@@ -137,7 +131,6 @@ public:
 private:
     VariantEnum(std::shared_ptr<std::vector<com::Variant>> items, std::size_t position)
         : items_(std::move(items)), position_(position) {}
-    std::atomic<ULONG> references_ = 1;
     std::shared_ptr<std::vector<com::Variant>> items_;
     std::size_t position_;
 };

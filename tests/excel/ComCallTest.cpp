@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Automation.h"
+#include "host/excel/ComObject.h"
 #include "host/excel/ComSupport.h"
 #include "platform/win/WinText.h"
 
@@ -553,27 +554,75 @@ TEST(MessageFilterRegistration, TheApartmentRestoresThePreviousFilter) {
 
 // --- objects behind VT_UNKNOWN ---
 
-// An object whose QueryInterface answers only `answer`.
-class Refusing final : public IUnknown {
+// --- IUnknown of objects implemented here ---
+
+// Two interfaces on one object; counts its destructions.
+class TwoFaced final : public com::ComObject<IMessageFilter, IEnumVARIANT> {
 public:
-    explicit Refusing(HRESULT answer) : answer_(answer) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown)) return answer_;
-        *object = this;
-        AddRef();
-        return S_OK;
+    explicit TwoFaced(int& destroyed) : destroyed_(destroyed) {}
+    ~TwoFaced() override { ++destroyed_; }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override {
+        return static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG, VARIANT*, ULONG*) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+        *out = nullptr;
+        return E_NOTIMPL;
     }
 
 private:
+    int& destroyed_;
+};
+
+TEST(ComObject, AnswersEachListedInterfaceAndOneIdentity) {
+    int destroyed = 0;
+    const auto object = com::Ref<TwoFaced>::adopt(new TwoFaced(destroyed));
+    const auto asFilter = object.query<IMessageFilter>();
+    const auto asEnum = object.query<IEnumVARIANT>();
+    EXPECT_EQ(asFilter.get(), static_cast<IMessageFilter*>(object.get()));
+    EXPECT_EQ(asEnum.get(), static_cast<IEnumVARIANT*>(object.get()));
+    // IUnknown is the same pointer whichever interface it is asked through.
+    EXPECT_EQ(asFilter.query<IUnknown>().get(), asEnum.query<IUnknown>().get());
+    EXPECT_FALSE(object.query<IDispatch>());
+    void* none = object.get();
+    EXPECT_EQ(static_cast<IMessageFilter*>(object.get())->QueryInterface(IID_IDispatch, &none),
+              E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(static_cast<IMessageFilter*>(object.get())->QueryInterface(IID_IUnknown, nullptr),
+              E_POINTER);
+}
+
+TEST(ComObject, TheLastReleaseDestroysTheObjectOnce) {
+    int destroyed = 0;
+    auto object = com::Ref<TwoFaced>::adopt(new TwoFaced(destroyed));
+    auto asEnum = object.query<IEnumVARIANT>();
+    object.reset();
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(asEnum->AddRef(), 2u);
+    EXPECT_EQ(asEnum->Release(), 1u);
+    asEnum.reset();
+    EXPECT_EQ(destroyed, 1);
+}
+
+// An object that answers a query for any interface but IUnknown with `answer`.
+class Refusing final : public com::ComObject<IUnknown> {
+public:
+    explicit Refusing(HRESULT answer) : answer_(answer) {}
+
+private:
+    HRESULT queryUnlisted(REFIID, void** object) override {
+        *object = nullptr;
+        return answer_;
+    }
     HRESULT answer_;
-    ULONG references_ = 1;
 };
 
 TEST(ToDispatch, ARefusedQueryIsBusyAndAMissingInterfaceNotFound) {

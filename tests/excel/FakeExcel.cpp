@@ -9,6 +9,7 @@
 
 #include "EnteredValue.h"
 #include "FakeMerges.h"
+#include "host/excel/ComObject.h"
 #include "platform/win/WinText.h"
 
 namespace gridmoor::fake {
@@ -105,25 +106,9 @@ bool isReferenceCounting(const INTERFACEINFO* call) {
     return remUnknown && (call->wMethod == 4 || call->wMethod == 5);  // RemAddRef, RemRelease
 }
 
-class Channel final : public IMessageFilter {
+class Channel final : public com::ComObject<IMessageFilter> {
 public:
     explicit Channel(std::shared_ptr<ChannelState> state) : state_(std::move(state)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
-            *object = static_cast<IMessageFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO call) override {
         if (isReferenceCounting(call)) return SERVERCALL_ISHANDLED;
         ++state_->roundTrips;
@@ -141,7 +126,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references_ = 1;
     std::shared_ptr<ChannelState> state_;
 };
 
@@ -239,25 +223,9 @@ private:
 };
 
 // An enumerator that asks the model for each next item when it is fetched.
-class LazyEnum final : public IEnumVARIANT {
+class LazyEnum final : public com::ComObject<IEnumVARIANT> {
 public:
     explicit LazyEnum(std::function<std::optional<Variant>()> next) : next_(std::move(next)) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumVARIANT)) {
-            *object = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
         if (!out) return E_POINTER;
         ULONG n = 0;
@@ -286,7 +254,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references_ = 1;
     std::function<std::optional<Variant>()> next_;
     bool done_ = false;
 };

@@ -1,10 +1,11 @@
 #include "host/excel/ComSupport.h"
 
-#include <atomic>
 #include <cstdio>
 #include <limits>
 #include <thread>
 #include <vector>
+
+#include "host/excel/ComObject.h"
 
 namespace gridmoor::com {
 
@@ -125,24 +126,8 @@ private:
 
 // Retries calls rejected by a busy server within the current call's deadline; otherwise
 // behaves as COM does without a filter.
-class BusyFilter final : public IMessageFilter {
+class BusyFilter final : public ComObject<IMessageFilter> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
-            *object = static_cast<IMessageFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
         return SERVERCALL_ISHANDLED;
     }
@@ -158,9 +143,6 @@ public:
     DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
         return PENDINGMSG_WAITDEFPROCESS;
     }
-
-private:
-    std::atomic<ULONG> references_ = 1;
 };
 
 }  // namespace
