@@ -9,6 +9,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "platform/win/WinText.h"
+
 namespace gridmoor::win32 {
 namespace {
 
@@ -20,15 +22,6 @@ using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser
 struct TaskMemFree {
     void operator()(wchar_t* p) const noexcept { CoTaskMemFree(p); }
 };
-
-std::wstring widen(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), wide);
-    return out;
-}
 
 // Creates the folder that holds `file` when it is missing; only the last level, as the
 // folder above (the user's local application data) always exists.
@@ -69,7 +62,8 @@ std::wstring localAppData() {
 
 void WindowsLogSink::write(std::string_view line) noexcept {
     try {
-        OutputDebugStringW((widen(line) + L"\n").c_str());
+        // Lossy: a line is never dropped for the bytes it quotes.
+        OutputDebugStringW((win::widenLossy(line) + L"\n").c_str());
         if (!file_.empty()) appendLine(file_, line);
     } catch (...) {
         // Out of memory while logging: the line is lost, the handler carries on.

@@ -58,6 +58,16 @@ TEST(WindowsLog, MakesItsFolderAndAppendsEachLine) {
               "2024-05-01T09:04:00.000Z [Form_Load] 合并\r\n");
 }
 
+// What an exception says need not be UTF-8; the line still reaches the file, byte for byte.
+TEST(WindowsLog, ALineWithInvalidUtf8IsWrittenAsItCame) {
+    const TempFolder temp;
+    const std::wstring file = temp.path() + L"\\Gridmoor\\gridmoor.log";
+    WindowsLogSink sink(file);
+    const std::string line = "2024-05-01T09:03:07.042Z [Command4_Click] bad \xC3\x28 \xFF end";
+    sink.write(line);
+    EXPECT_EQ(readBytes(file), line + "\r\n");
+}
+
 TEST(WindowsLog, AFileThatCannotBeMadeIsSkipped) {
     const TempFolder temp;
     // Only the file's own folder is made: one two levels down stays missing.

@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "host/Failure.h"
@@ -21,6 +22,18 @@ std::wstring widen(std::string_view utf8) {
     if (length <= 0) throw HostError(HostError::Cause::BadArgument, "text is not valid UTF-8");
     std::wstring out(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), inLength, out.data(), length);
+    return out;
+}
+
+std::wstring widenLossy(std::string_view utf8) {
+    const auto limit = static_cast<std::size_t>(std::numeric_limits<int>::max());
+    const int inLength = static_cast<int>(std::min(utf8.size(), limit));
+    if (inLength == 0) return {};
+    // Without MB_ERR_INVALID_CHARS, invalid input is replaced rather than refused.
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), inLength, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring out(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), inLength, out.data(), length);
     return out;
 }
 
