@@ -1,0 +1,125 @@
+// The host contract suite through COM: the fake Excel serves the in-memory model from the
+// test's thread while the ExcelHost lives on a thread of its own, in another apartment, so
+// every call is marshalled as it is between processes. The model side is the model's own.
+#include <windows.h>
+
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "Bench.h"
+#include "FakeExcel.h"
+#include "MemoryBench.h"
+#include "host/ScopeExit.h"
+#include "host/excel/ExcelHost.h"
+
+namespace gridmoor::contract {
+namespace {
+
+// A thread that owns an ExcelHost and runs calls on it one at a time. While a call runs,
+// the calling thread serves its own apartment's messages, so the fake it hosts can answer.
+class HostThread {
+public:
+    HostThread() : thread_([this] { loop(); }) {}
+    ~HostThread() {
+        // The host lets go of its objects while this thread still serves their calls.
+        call([this] { host_.reset(); });
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    HostThread(const HostThread&) = delete;
+    HostThread& operator=(const HostThread&) = delete;
+
+    ExcelHost& host() { return *host_; }
+
+    // Runs `f` on the host's thread and waits, serving messages; rethrows what `f` threw.
+    void call(const std::function<void()>& f) {
+        const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (done == nullptr) throw std::runtime_error("CreateEvent failed");
+        const ScopeExit closeEvent([done] { CloseHandle(done); });
+        std::exception_ptr error;
+        {
+            const std::lock_guard lock(mutex_);
+            task_ = [&] {
+                try {
+                    f();
+                } catch (...) {
+                    error = std::current_exception();
+                }
+                SetEvent(done);
+            };
+        }
+        wake_.notify_one();
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) !=
+               WAIT_OBJECT_0) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (error) std::rethrow_exception(error);
+    }
+
+private:
+    void loop() {
+        host_.emplace();
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || task_; });
+            if (task_) {
+                auto task = std::move(task_);
+                task_ = nullptr;
+                lock.unlock();
+                task();
+                lock.lock();
+            } else if (stop_) {
+                return;
+            }
+        }
+    }
+
+    std::optional<ExcelHost> host_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::function<void()> task_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+class ExcelBench final : public ModelBench {
+public:
+    ExcelBench() : fake_(model_) { fake_.registerRunning(); }
+
+    const Traits& traits() const override {
+        // ExcelHost.h says Excel clears a cell given the empty text; the fake takes a put
+        // of "" as the empty text and keeps it, as the in-memory model does.
+        static const Traits t{};
+        return t;
+    }
+    std::optional<long> roundTrips() override { return fake_.roundTrips(); }
+
+protected:
+    void onHostThread(const std::function<void()>& call) override { thread_.call(call); }
+    BulkHost& host() override { return thread_.host(); }
+
+private:
+    com::Apartment apartment_;
+    fake::FakeExcel fake_;
+    HostThread thread_;  // ends before the fake it talks to
+};
+
+}  // namespace
+
+std::vector<const Backend*> contractBackends() {
+    static const Backend excel{"excel", [] { return std::make_unique<ExcelBench>(); }};
+    return {&memoryBackend(), &excel};
+}
+
+}  // namespace gridmoor::contract
