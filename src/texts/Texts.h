@@ -1,5 +1,7 @@
 // Every text the user sees, in one place. UTF-8, Simplified Chinese.
 // The first group are the tool's fixed texts and must stay exactly as they are.
+// The command line's texts are in Chinese and English: a terminal or a script that reads
+// them may not show Chinese.
 #pragma once
 
 #include <string_view>
@@ -53,5 +55,26 @@ inline constexpr std::string_view kReasonOther = "Excel拒绝了操作。";
 // Something other than a refusal of the application stopped a command (such as memory
 // running out); also shown alone when a refresh is stopped that way.
 inline constexpr std::string_view kReasonUnexpected = "本程序出现意外错误，操作未完成。";
+
+// --- the command line (gridmoor --help) and the program file's description ---
+// What the program does: one line in Chinese, one in English.
+inline constexpr std::string_view kAbout =
+    "在正在运行的电子表格中智能合并相同的相邻单元格，或撤销合并并填充空白单元格。\n"
+    "Merges equal neighbouring cells in the running spreadsheet, keeping every value, or "
+    "unmerges them and fills the blanks.";
+inline constexpr std::string_view kUsageLabel = "用法 / Usage";
+inline constexpr std::string_view kOptionPlaceholder = "[选项 / option]";
+inline constexpr std::string_view kOptionsLabel = "选项 / Options";
+inline constexpr std::string_view kHelpOption = "显示本帮助并退出 / show this help and exit";
+inline constexpr std::string_view kVersionOption = "显示版本并退出 / show the version and exit";
+inline constexpr std::string_view kNoOption =
+    "不带选项时打开本程序的窗口。/ Without an option, the window opens.";
+// Followed by the argument, quoted.
+inline constexpr std::string_view kUnknownOption = "无法识别的选项 / unknown option";
+inline constexpr std::string_view kNoArguments = "本程序不接受参数 / takes no arguments, got";
+// The description in gridmoor.exe's version information (the file's properties in
+// Explorer). Read from here when the resource is generated: keep it on one line, without
+// double quotes.
+inline constexpr std::string_view kFileDescription = "Gridmoor 智能合并单元格 / smart cell merging";
 
 }  // namespace gridmoor::texts

@@ -32,7 +32,8 @@ fi
 # the native presets.
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target gridmoor excel_com_unit_tests excel_host_com_tests \
-  excel_command_tests form8_win32_tests tool_window_tests windows_log_tests
+  excel_command_tests form8_win32_tests tool_window_tests windows_log_tests \
+  tool_command_line_tests
 
 # A fresh Wine prefix per run, removed afterwards; one persistent wineserver for all tests
 # (starting a server per program costs about 3 s).
