@@ -1,5 +1,6 @@
 // The host contract suite against a real Calc: the program's shared soffice, a fresh
-// document per case, the CalcHost as the backend and the probe as the model side.
+// document per case, the CalcHost as the backend (under the batching layer for the
+// commands) and the probe as the model side.
 #include "Bench.h"
 #include "CalcFixture.h"
 
@@ -14,7 +15,8 @@ public:
     CalcBench()
         : office_(calctest::sharedOffice()),
           probe_(office_.pipeName()),
-          host_(CalcHost::Options{office_.pipeName(), true}) {
+          host_(CalcHost::Options{office_.pipeName(), true}),
+          commands_(CalcHost::Options{office_.pipeName(), true}) {
         probe_.newWorkbook("Sheet1");
         probe_.addSheet("Sheet2");
         probe_.addSheet("数据");
@@ -64,14 +66,22 @@ public:
     std::optional<std::string> formula(std::string_view cell) override {
         return probe_.formula("Sheet1", cell);
     }
+    void addSheet(std::string_view name) override { probe_.addSheet(name); }
+    std::string activeSheet() override { return probe_.activeSheet(); }
+    bool screenUpdating() override { return !probe_.controllersLocked(); }
+    bool automaticCalculation() override { return probe_.automaticCalculation(); }
+    void setManualCalculation() override { probe_.setAutomaticCalculation(false); }
+    long undoEntries() override { return probe_.undoCount(); }
 
 protected:
     BulkHost& host() override { return host_; }
+    SpreadsheetHost& commandHost() override { return commands_; }
 
 private:
     calctest::Soffice& office_;
     calc::CalcProbe probe_;
     CalcHost host_;
+    BatchedCalc commands_;  // the commands run through the batching layer, as in the product
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // every call is marshalled as it is between processes. The model side is the model's own.
 #include <windows.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -10,10 +11,12 @@
 #include <thread>
 
 #include "Bench.h"
+#include "ChildProcess.h"
 #include "FakeExcel.h"
 #include "MemoryBench.h"
 #include "host/ScopeExit.h"
 #include "host/excel/ExcelHost.h"
+#include "platform/win/WinText.h"
 
 namespace gridmoor::contract {
 namespace {
@@ -56,8 +59,7 @@ public:
             };
         }
         wake_.notify_one();
-        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) !=
-               WAIT_OBJECT_0) {
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 TranslateMessage(&msg);
@@ -100,10 +102,33 @@ public:
     const Traits& traits() const override {
         // ExcelHost.h says Excel clears a cell given the empty text; the fake takes a put
         // of "" as the empty text and keeps it, as the in-memory model does.
-        static const Traits t{};
+        static const Traits t{.commandInProcess = false};
         return t;
     }
     std::optional<long> roundTrips() override { return fake_.roundTrips(); }
+
+    // The tool driver runs the command in a process of its own, through the batching layer
+    // and the Excel backend as the tool does; it ends holding no object of the fake.
+    Strings runCommand(Command command, const std::string& typed,
+                       const std::function<void()>&) override {
+        const std::wstring result = fake::temporaryFile(L"bench-driver");
+        DeleteFileW(result.c_str());
+        const ScopeExit removeResult([&result] { DeleteFileW(result.c_str()); });
+        fake::ChildProcess tool(
+            L"gridmoor_tool_driver.exe",
+            {command == Command::SmartMerge ? L"Command3_Click" : L"Command4_Click", result,
+             win::widen(typed)});
+        const auto code = tool.wait(std::chrono::seconds(120));
+        if (!code || *code != 0) throw std::runtime_error("the tool driver failed");
+        Strings messages;
+        for (const std::string& line : fake::readLines(result)) {
+            if (line.starts_with("message\t")) messages.push_back(line.substr(8));
+            if (line.starts_with("held\t")) {
+                EXPECT_EQ(line, "held\t0") << "the backend kept objects after the run";
+            }
+        }
+        return messages;
+    }
 
 protected:
     void onHostThread(const std::function<void()>& call) override { thread_.call(call); }

@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "merge/SmartMerge.h"
+#include "merge/UnmergeFill.h"
+#include "support/RecordingView.h"
+
 namespace gridmoor::contract {
 
 CellValue valueOf(const Content& c, const std::vector<std::pair<std::string, Content>>& sheet) {
@@ -32,6 +36,33 @@ CellValue valueOf(const Content& c, const std::vector<std::pair<std::string, Con
             break;
     }
     return CellValue::floating(d);
+}
+
+void Bench::enterAll(const std::vector<std::pair<std::string, Content>>& cells) {
+    for (auto [cell, content] : cells) {
+        for (int hops = 0; !traits().holdsFormulas && hops < 8; ++hops) {
+            const std::string& t = content.typed;
+            const auto it =
+                t.starts_with('=')
+                    ? std::find_if(cells.begin(), cells.end(),
+                                   [&](const auto& other) { return other.first == t.substr(1); })
+                    : cells.end();
+            if (it == cells.end()) break;
+            content = it->second;
+        }
+        enter(cell, content);
+    }
+}
+
+Strings Bench::runCommand(Command command, const std::string& typed,
+                          const std::function<void()>& onMessage) {
+    gridmoor::testing::RecordingView view(typed);
+    view.onMessage = onMessage;
+    if (command == Command::SmartMerge)
+        Command3_Click(commandHost(), view);
+    else
+        Command4_Click(commandHost(), view);
+    return view.messages;
 }
 
 A1Area at(std::string_view a1) {

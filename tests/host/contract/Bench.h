@@ -69,6 +69,9 @@ struct Traits {
     // Why mergeAreas of 2,000 areas down an empty column fails where it does, contrary to
     // BulkHost.h; the case is skipped there with this reason until the backend is fixed.
     const char* manyAreasFault = nullptr;
+    // The commands run in this process, so the workbook can be inspected while a message
+    // is on screen (the fake Excel's commands run in the tool's own process).
+    bool commandInProcess = true;
 };
 
 class Bench {
@@ -110,11 +113,31 @@ public:
     // Calls that have crossed to the application so far, where the bench can count them
     // (the fake Excel); also callable inside a run.
     virtual std::optional<long> roundTrips() { return std::nullopt; }
-
-    // Enters every cell of the list.
-    void enterAll(const std::vector<std::pair<std::string, Content>>& cells) {
-        for (const auto& [at, c] : cells) enter(at, c);
+    // A worksheet added after the last.
+    virtual void addSheet(std::string_view name) = 0;
+    virtual std::string activeSheet() = 0;
+    // The application's settings: whether the screen shows changes, whether formulas are
+    // calculated automatically.
+    virtual bool screenUpdating() = 0;
+    virtual bool automaticCalculation() = 0;
+    virtual void setManualCalculation() {
+        run([](BulkHost& h, AppHandle app, SheetHandle) {
+            h.Calculation(app, xlCalculationManual);
+        });
     }
+    // Entries in the document's undo list; 0 where the backend keeps none.
+    virtual long undoEntries() { return 0; }
+
+    // Runs a range command as the window does, with `typed` in the address box, and
+    // returns the messages it showed. `onMessage` runs while a message is on screen, where
+    // the command runs in this process (Traits::commandInProcess).
+    enum class Command { SmartMerge, UnmergeFill };
+    virtual Strings runCommand(Command command, const std::string& typed,
+                               const std::function<void()>& onMessage);
+
+    // Enters every cell of the list; where the backend holds no formulas, a reference
+    // to another cell of the list enters what that cell holds.
+    void enterAll(const std::vector<std::pair<std::string, Content>>& cells);
     // The cell's value read through the backend in a run of its own.
     CellValue read(std::string_view cell) {
         CellValue out;
@@ -125,6 +148,8 @@ public:
     }
 
 protected:
+    // The host the commands run on, as in the product.
+    virtual SpreadsheetHost& commandHost() { return host(); }
     // The backend is used on one thread; a bench whose backend lives on another thread runs
     // the call there and waits.
     virtual void onHostThread(const std::function<void()>& call) { call(); }

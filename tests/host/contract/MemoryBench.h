@@ -22,6 +22,10 @@ public:
     Strings sheetNames() override { return model_.sheetNames(); }
     std::size_t prompts() override { return model_.prompts().size(); }
     std::optional<std::string> formula(std::string_view) override { return std::nullopt; }
+    void addSheet(std::string_view name) override { model_.addWorksheet(std::string(name)); }
+    std::string activeSheet() override { return model_.activeSheetName(); }
+    bool screenUpdating() override { return model_.screenUpdating(); }
+    bool automaticCalculation() override { return model_.calculation() == xlCalculationAutomatic; }
 
 protected:
     MemoryHost model_;
