@@ -51,7 +51,6 @@ std::string address(long rows) {
 }
 
 void prepare(MemoryHost& host, const std::vector<CellValue>& values, long rows) {
-    host.setRecording(false);
     host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
     host.setCells("Sheet1", address(rows), values);
 }

@@ -18,6 +18,8 @@
 
 #include "ChildProcess.h"
 #include "FakeExcel.h"
+#include "host/FaultInjectingHost.h"
+#include "host/RecordingHost.h"
 #include "ScriptedForm.h"
 #include "texts/Texts.h"
 #include "merge/SmartMerge.h"
@@ -43,6 +45,7 @@ struct Scenario {
     const char* handler;  // Form_Load, Command2_Click, Command3_Click, Command4_Click
     const char* text1;    // typed into the address box
     std::function<void(MemoryHost&)> setup;
+    std::function<void(FaultPlan&)> faults = {};  // calls of the model that fail
 };
 
 // The standard workbook: Book1.xlsx with Sheet1 (active) and Sheet2.
@@ -56,6 +59,13 @@ void column(MemoryHost& m) {
                {txt("a"), txt("a"), txt("b"), txt("b"), txt("b"), num(3), num(3)});
     m.setFormat("Sheet1", "B2:B8", CellFormat{"0.00", true, 0xFFC0C0, CellFormat::Bottom});
 }
+
+// The model as a handler reaches it: its calls logged, and failed where a scenario says.
+struct LoggedModel {
+    MemoryHost model;
+    FaultInjectingBulkHost faults{model};
+    RecordingBulkHost host{faults, model};
+};
 
 // What a run leaves in the window and in the workbook.
 struct Outcome {
@@ -114,7 +124,7 @@ std::vector<std::string> workbookOf(const MemoryHost& m) {
 // model sees it only when it is driven directly: such calls are left out. The backend fetches the
 // cells of an enumeration ahead of time, in batches, so those fetches are left out here
 // and compared on their own (cellFetchesOf).
-std::vector<std::string> callsOf(const MemoryHost& m) {
+std::vector<std::string> callsOf(const CallLog& m) {
     std::vector<std::string> out;
     for (const auto& c : m.calls()) {
         if (c.op == "attach" || c.op == "nextCell") continue;
@@ -127,7 +137,7 @@ std::vector<std::string> callsOf(const MemoryHost& m) {
     return out;
 }
 
-std::vector<std::string> cellFetchesOf(const MemoryHost& m) {
+std::vector<std::string> cellFetchesOf(const CallLog& m) {
     std::vector<std::string> out;
     for (const auto& c : m.calls())
         if (c.op == "nextCell") out.push_back(c.result);
@@ -147,7 +157,7 @@ testing::AssertionResult sameLines(const std::vector<std::string>& got,
     return testing::AssertionSuccess();
 }
 
-void runDirect(const Scenario& s, MemoryHost& m, fake::ScriptedForm& form) {
+void runDirect(const Scenario& s, SpreadsheetHost& m, fake::ScriptedForm& form) {
     const std::string h = s.handler;
     if (h == "Form_Load") Form_Load(m, form);
     if (h == "Command2_Click") Command2_Click(m, form);
@@ -163,27 +173,27 @@ void PrintTo(const Scenario& s, std::ostream* os) {
 // Runs the scenario directly and through COM, with the fake merging as `model` says, and
 // expects both to end alike.
 void expectSameEnd(const Scenario& s, const fake::MergeModel& model) {
-    MemoryHost direct;
-    s.setup(direct);
-    direct.resetCalls();
+    LoggedModel direct;
+    s.setup(direct.model);
+    if (s.faults) s.faults(direct.faults);
     fake::ScriptedForm form;
     form.text1 = s.text1;
-    runDirect(s, direct, form);
-    const Outcome expected{windowOf(form), workbookOf(direct), callsOf(direct),
-                           cellFetchesOf(direct)};
+    runDirect(s, direct.host, form);
+    const Outcome expected{windowOf(form), workbookOf(direct.model), callsOf(direct.host),
+                           cellFetchesOf(direct.host)};
 
-    MemoryHost served;
-    s.setup(served);
+    LoggedModel served;
+    s.setup(served.model);
+    if (s.faults) s.faults(served.faults);
     std::optional<fake::FakeExcel> excel;
-    if (served.running()) {
-        excel.emplace(served);
+    if (served.model.running()) {
+        excel.emplace(served.model, served.host);
         excel->setMergeModel(model);
         excel->registerRunning();
     }
-    served.resetCalls();
     // The tool's attach finds the fake in the Running Object Table and never reaches the
     // model: stand in for it, so that faults counted in calls hit the same call as above.
-    served.attach(kApplicationClass);
+    served.host.attach(kApplicationClass);
     const long baseline = excel ? excel->liveObjects() : 0;
     const std::wstring result = fake::temporaryFile(L"driver");
     DeleteFileW(result.c_str());
@@ -201,11 +211,12 @@ void expectSameEnd(const Scenario& s, const fake::MergeModel& model) {
     lines.pop_back();
 
     EXPECT_TRUE(sameLines(lines, expected.window)) << "window";
-    EXPECT_TRUE(sameLines(workbookOf(served), expected.workbook)) << "workbook";
+    EXPECT_TRUE(sameLines(workbookOf(served.model), expected.workbook)) << "workbook";
     const std::string handler = s.handler;
     if (handler == "Form_Load" || handler == "Command2_Click") {
-        EXPECT_TRUE(sameLines(callsOf(served), expected.calls)) << "model calls";
-        EXPECT_TRUE(sameLines(cellFetchesOf(served), expected.cellFetches)) << "cell fetches";
+        EXPECT_TRUE(sameLines(callsOf(served.host), expected.calls)) << "model calls";
+        EXPECT_TRUE(sameLines(cellFetchesOf(served.host), expected.cellFetches))
+            << "cell fetches";
     }
     // Every object the tool took was released again.
     if (excel) {
@@ -301,16 +312,10 @@ INSTANTIATE_TEST_SUITE_P(
                      column(m);
                      m.setBusy(true);
                  }},
-        Scenario{"SmartMergePasteRefused", "Command3_Click", "B2:B8",
-                 [](MemoryHost& m) {
-                     column(m);
-                     m.failOp("PasteSpecial", Cause::Other);
-                 }},
-        Scenario{"SmartMergeGoneHalfway", "Command3_Click", "B2:B8",
-                 [](MemoryHost& m) {
-                     column(m);
-                     m.goneFrom(12);
-                 }},
+        Scenario{"SmartMergePasteRefused", "Command3_Click", "B2:B8", column,
+                 [](FaultPlan& f) { f.failOp("PasteSpecial", Cause::Other); }},
+        Scenario{"SmartMergeGoneHalfway", "Command3_Click", "B2:B8", column,
+                 [](FaultPlan& f) { f.goneFrom(12); }},
         Scenario{"SmartMergeNoExcel", "Command3_Click", "B2:B8",
                  [](MemoryHost& m) { m.setRunning(false); }},
         Scenario{"UnmergeFillColumn", "Command4_Click", "B2:B9",
@@ -348,11 +353,8 @@ INSTANTIATE_TEST_SUITE_P(
                      m.protectSheet("Sheet1", true);
                  }},
         Scenario{"UnmergeFillBadAddress", "Command4_Click", "B2B9", column},
-        Scenario{"UnmergeFillGoneHalfway", "Command4_Click", "B2:B8",
-                 [](MemoryHost& m) {
-                     column(m);
-                     m.goneFrom(8);
-                 }},
+        Scenario{"UnmergeFillGoneHalfway", "Command4_Click", "B2:B8", column,
+                 [](FaultPlan& f) { f.goneFrom(8); }},
         Scenario{"UnmergeFillNoExcel", "Command4_Click", "B2:B8",
                  [](MemoryHost& m) { m.setRunning(false); }}),
     [](const testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });

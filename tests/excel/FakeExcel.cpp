@@ -132,7 +132,8 @@ private:
 // The model objects share the model, the application handle, the server state and the
 // channel's counters.
 struct Context {
-    MemoryHost& model;
+    MemoryHost& model;       // read directly: its settings and merged areas
+    SpreadsheetHost& calls;  // every call the automation calls become
     AppHandle app;
     std::shared_ptr<ChannelState> channel;
     std::shared_ptr<MergeState> merges;
@@ -174,7 +175,8 @@ public:
     }
 
 protected:
-    MemoryHost& model() const { return context_->model; }
+    SpreadsheetHost& model() const { return context_->calls; }
+    const MemoryHost& state() const { return context_->model; }
     AppHandle app() const { return context_->app; }
     const std::shared_ptr<Context>& context() const { return context_; }
 
@@ -190,7 +192,7 @@ protected:
         if (found != sheets.end()) return found->second;
         const std::string name = model().Name(sheet);
         std::vector<A1Area> areas;
-        for (const std::string& text : model().mergedAreas(name))
+        for (const std::string& text : state().mergedAreas(name))
             areas.push_back(A1Address::parse(text, name).value().areas().front());
         return sheets.emplace(sheet.id, SheetMerges(areas)).first->second;
     }
@@ -587,17 +589,17 @@ public:
         addMember({L"Worksheets", {}, [this](const Args&) { return create<Worksheets>(); }});
         addMember({L"Sheets", {}, [this](const Args&) { return create<Sheets>(); }});
         addMember({L"DisplayAlerts", {}, [this](const Args& a) {
-                       if (!a.isPut()) return Variant::boolean(model().displayAlerts());
+                       if (!a.isPut()) return Variant::boolean(state().displayAlerts());
                        model().DisplayAlerts(app(), boolArg(*a.putValue(), "DisplayAlerts"));
                        return Variant();
                    }});
         addMember({L"ScreenUpdating", {}, [this](const Args& a) {
-                       if (!a.isPut()) return Variant::boolean(model().screenUpdating());
+                       if (!a.isPut()) return Variant::boolean(state().screenUpdating());
                        model().ScreenUpdating(app(), boolArg(*a.putValue(), "ScreenUpdating"));
                        return Variant();
                    }});
         addMember({L"Calculation", {}, [this](const Args& a) {
-                       if (!a.isPut()) return Variant::i4(model().calculation());
+                       if (!a.isPut()) return Variant::i4(state().calculation());
                        model().Calculation(app(), shortArg(*a.putValue(), "Calculation"));
                        return Variant();
                    }});
@@ -627,7 +629,9 @@ public:
 
 }  // namespace
 
-FakeExcel::FakeExcel(MemoryHost& model)
+FakeExcel::FakeExcel(MemoryHost& model) : FakeExcel(model, model) {}
+
+FakeExcel::FakeExcel(MemoryHost& model, SpreadsheetHost& calls)
     : state_(std::make_shared<ServerState>()),
       channel_(std::make_shared<ChannelState>()),
       merges_(std::make_shared<MergeState>()),
@@ -635,7 +639,8 @@ FakeExcel::FakeExcel(MemoryHost& model)
     model_.beginRun();
     const std::optional<AppHandle> app = model_.attach(kApplicationClass);
     if (!app) throw std::runtime_error("the model is not running");
-    auto context = std::make_shared<Context>(Context{model_, *app, channel_, merges_, {}, false});
+    auto context =
+        std::make_shared<Context>(Context{model_, calls, *app, channel_, merges_, {}, false});
     application_ = com::Ref<IDispatch>::adopt(make<Application>(state_, context).detach());
     const com::Ref<IMessageFilter> filter = com::Ref<IMessageFilter>::adopt(new Channel(channel_));
     com::check(CoRegisterMessageFilter(filter.get(), previousFilter_.put()),

@@ -4,9 +4,10 @@
 // Excel. For tests only; it stands in for Excel where none is installed.
 //
 // Each automation call becomes the one MemoryHost call the object model names (Sheets.Add
-// After:=s is SheetsAdd(app, After{s}), Range.Rows.Count is RowsCount, ...), so the
-// model's own call log reads the same as when the commands drive it directly. Getting a
-// collection (Application.Sheets, Worksheet.Cells, Range.Rows) is no model call.
+// After:=s is SheetsAdd(app, After{s}), Range.Rows.Count is RowsCount, ...), so a call log
+// kept over the model (RecordingHost) reads the same as when the commands drive it
+// directly. Getting a collection (Application.Sheets, Worksheet.Cells, Range.Rows) is no
+// model call.
 //
 // Members: Application: ActiveWorkbook, Worksheets, Sheets, DisplayAlerts, ScreenUpdating,
 // Calculation, and three members of this fake only: GridmoorRoundTrips (get),
@@ -90,6 +91,10 @@ public:
     // Serves `model`, which must outlive the fake. Opens one run on the model that lasts
     // as long as the fake, so the handles behind the served objects stay valid.
     explicit FakeExcel(MemoryHost& model);
+    // Serves `model` with every model call made through `calls`, a host over the model (a
+    // recorder, a fault injector); the fake's own run on the model and its settings and
+    // merged areas are read from `model` directly. Both must outlive the fake.
+    FakeExcel(MemoryHost& model, SpreadsheetHost& calls);
     ~FakeExcel();
     FakeExcel(const FakeExcel&) = delete;
     FakeExcel& operator=(const FakeExcel&) = delete;

@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "host/BatchingHost.h"
-#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/SmartMerge.h"
+#include "support/MemoryRig.h"
 #include "support/RecordingView.h"
+#include "texts/Texts.h"
 
 namespace gridmoor {
 namespace {
 
+using testing::MemoryRig;
 using testing::RecordingView;
 
 CellValue txt(const char* s) {
@@ -30,21 +32,25 @@ std::string msg(std::string_view a, std::string_view b = {}) {
 // How the command reaches the workbook: call by call, or through the batching layer.
 enum class Route { Direct, Batched };
 
-// A workbook with two worksheets; Sheet1 is active.
+// A workbook with two worksheets; Sheet1 is active. The command's calls are logged in
+// `calls`, and fail where `faults` says.
 struct Workbook {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
+    RecordingBulkHost& calls = rig.host;
+    FaultPlan& faults = rig.faults;
     RecordingView view;
 
     Workbook() { host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"}); }
 
     void run(std::string address, Route route = Route::Direct) {
         view.type(std::move(address));
-        host.resetCalls();
+        calls.resetCalls();
         if (route == Route::Direct) {
-            Command3_Click(host, view);
+            Command3_Click(calls, view);
             return;
         }
-        BatchingHost layer(host);
+        BatchingHost layer(calls);
         Command3_Click(layer, view);
     }
 
@@ -52,7 +58,7 @@ struct Workbook {
     std::vector<std::string> scratchMerges() const {
         std::vector<std::string> out;
         const std::string prefix = std::string(texts::kScratchSheetName) + "!";
-        for (const auto& args : host.argsOf("Merge")) {
+        for (const auto& args : calls.argsOf("Merge")) {
             EXPECT_EQ(args.at(0).rfind(prefix, 0), 0u)
                 << "merge outside the scratch sheet: " << args.at(0);
             out.push_back(args.at(0).substr(prefix.size()));
@@ -99,8 +105,8 @@ TEST_P(SmartMergeLineTest, MergesRunsKeepsEveryValueAndCleansUp) {
         EXPECT_EQ(wb.scratchMerges(), c.calls);
     } else {
         // The pairs reach the application as whole runs, all in one call.
-        EXPECT_TRUE(wb.host.argsOf("Merge").empty());
-        EXPECT_EQ(wb.host.argsOf("mergeAreas").size(), c.calls.empty() ? 0u : 1u);
+        EXPECT_TRUE(wb.calls.argsOf("Merge").empty());
+        EXPECT_EQ(wb.calls.argsOf("mergeAreas").size(), c.calls.empty() ? 0u : 1u);
     }
     const auto after = wb.host.cells("Sheet1", c.block);
     ASSERT_EQ(after.size(), c.values.size());
@@ -111,7 +117,7 @@ TEST_P(SmartMergeLineTest, MergesRunsKeepsEveryValueAndCleansUp) {
     // refused before any sheet is added or any block copied or read.
     if (c.message.rfind(texts::kMergeNothing, 0) == 0) {
         for (const char* op : {"Sheets.Add", "Copy", "Value"})
-            EXPECT_TRUE(wb.host.argsOf(op).empty()) << op << " was called";
+            EXPECT_TRUE(wb.calls.argsOf(op).empty()) << op << " was called";
     }
 }
 
@@ -283,7 +289,7 @@ TEST(SmartMergeTest, ExactHostCallsOfTheColumnExample) {
     wb.host.setCells("Sheet1", "B2:B4", {txt("a"), txt("a"), txt("b")});
     wb.run("B2:B4");
     std::vector<std::string> ops;
-    for (const auto& c : wb.host.calls()) ops.push_back(c.op);
+    for (const auto& c : wb.calls.calls()) ops.push_back(c.op);
     const std::vector<std::string> expected = {
         "attach",         "Activeworkbook", "ActiveSheet",   "Name",  // sheet-name check
         "Activeworkbook", "ActiveSheet",                              // source sheet
@@ -301,13 +307,13 @@ TEST(SmartMergeTest, ExactHostCallsOfTheColumnExample) {
         "Range",          "Copy",           "Range",         "PasteSpecial",  // block copy, paste
         "Delete",         "ScreenUpdating", "DisplayAlerts", "Select"};
     EXPECT_EQ(ops, expected);
-    EXPECT_EQ(wb.host.argsOf("Sheets.Add"),
+    EXPECT_EQ(wb.calls.argsOf("Sheets.Add"),
               (std::vector<std::vector<std::string>>{{"After:=Sheet2"}}));
-    EXPECT_EQ(wb.host.argsOf("PasteSpecial"),
+    EXPECT_EQ(wb.calls.argsOf("PasteSpecial"),
               (std::vector<std::vector<std::string>>{{"Sheet1!$B$2:$B$4", "Paste:=-4122",
                                                       "Operation:=-4142", "SkipBlanks:=False",
                                                       "Transpose:=False"}}));
-    EXPECT_EQ(wb.host.argsOf("DisplayAlerts"),
+    EXPECT_EQ(wb.calls.argsOf("DisplayAlerts"),
               (std::vector<std::vector<std::string>>{{"False"}, {"True"}}));
 }
 
@@ -327,16 +333,17 @@ TEST(SmartMergeTest, InputAndApplicationChecksEndBeforeAnyChange) {
         {"NoWorkbook", true, false, "B2:B8", texts::kNoSheetName},
     };
     for (const auto& c : cases) {
-        MemoryHost host;
+        MemoryRig rig;
+        MemoryHost& host = rig.model;
         host.addWorkbook("Book1.xlsx", {"Sheet1"});
         host.setCells("Sheet1", "B2:B3", {txt("a"), txt("a")});
         if (!c.workbook) host.deactivateWorkbooks();
         host.setRunning(c.running);
         RecordingView view(c.typed);
-        Command3_Click(host, view);
+        Command3_Click(rig.host, view);
         EXPECT_EQ(view.messages, std::vector<std::string>{std::string(c.message)}) << c.name;
-        EXPECT_TRUE(host.argsOf("Sheets.Add").empty()) << c.name;
-        EXPECT_TRUE(host.argsOf("DisplayAlerts").empty()) << c.name;
+        EXPECT_TRUE(rig.host.argsOf("Sheets.Add").empty()) << c.name;
+        EXPECT_TRUE(rig.host.argsOf("DisplayAlerts").empty()) << c.name;
         EXPECT_TRUE(host.mergedAreas("Sheet1").empty()) << c.name;
         EXPECT_EQ(host.liveHandles(), 0u) << c.name;
     }
@@ -394,7 +401,7 @@ TEST(SmartMergeTest, SourceSheetWithTheReservedNameIsNeverDeleted) {
 TEST(SmartMergeTest, RefusedPairMergeIsNotReportedAsDone) {
     Workbook wb;
     wb.host.setCells("Sheet1", "B2:B5", {txt("a"), txt("a"), txt("b"), txt("b")});
-    wb.host.failOp("Merge", HostError::Cause::Other);
+    wb.faults.failOp("Merge", HostError::Cause::Other);
     wb.run("B2:B5");
     EXPECT_EQ(wb.view.messages,
               std::vector<std::string>{msg(texts::kMergePartly, texts::kReasonOther)});

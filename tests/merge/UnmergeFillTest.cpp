@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "host/BatchingHost.h"
-#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
 #include "merge/UnmergeFill.h"
+#include "support/MemoryRig.h"
 #include "support/RecordingView.h"
+#include "texts/Texts.h"
 
 namespace gridmoor {
 namespace {
 
+using testing::MemoryRig;
 using testing::RecordingView;
 
 CellValue txt(const char* s) {
@@ -49,7 +51,8 @@ class UnmergeFillTest : public ::testing::TestWithParam<std::tuple<Route, FillCa
 
 TEST_P(UnmergeFillTest, SplitsAndFillsBlanksFromTheCellBefore) {
     const auto& [route, c] = GetParam();
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.addWorkbook("Book1.xlsx", {"Sheet1"});
     host.setCells("Sheet1", c.block, c.before);
     for (const char* area : c.merged) host.mergeCells("Sheet1", area);
@@ -58,13 +61,13 @@ TEST_P(UnmergeFillTest, SplitsAndFillsBlanksFromTheCellBefore) {
     RecordingView view(c.typed);
 
     if (route == Route::Direct) {
-        Command4_Click(host, view);
+        Command4_Click(rig.host, view);
     } else {
-        BatchingHost layer(host);
+        BatchingHost layer(rig.host);
         Command4_Click(layer, view);
         // Reads and writes go by block, not by cell: no cell is asked about on its own.
-        EXPECT_TRUE(host.argsOf("Value").empty());
-        EXPECT_TRUE(host.argsOf("Value=").empty());
+        EXPECT_TRUE(rig.host.argsOf("Value").empty());
+        EXPECT_TRUE(rig.host.argsOf("Value=").empty());
     }
 
     EXPECT_EQ(view.messages, std::vector<std::string>{msg(texts::kUnmergeDone)});
@@ -229,13 +232,14 @@ TEST(UnmergeFillTest, StopsAtTheFailureKeepsWhatWasDoneAndSaysWhy) {
 }
 
 TEST(UnmergeFillTest, WritesOnlyIntoBlankCellsOneWriteEach) {
-    MemoryHost host;
-    host.addWorkbook("Book1.xlsx", {"Sheet1"});
-    host.setCells("Sheet1", "B2:B4", {txt("x"), num(5), kBlank});
+    MemoryRig rig;
+    rig.model.addWorkbook("Book1.xlsx", {"Sheet1"});
+    rig.model.setCells("Sheet1", "B2:B4", {txt("x"), num(5), kBlank});
     RecordingView view("B2:B4");
-    Command4_Click(host, view);
+    Command4_Click(rig.host, view);
     // One write, into the one blank cell.
-    EXPECT_EQ(host.argsOf("Value="), (std::vector<std::vector<std::string>>{{"Sheet1!$B$4", "5"}}));
+    EXPECT_EQ(rig.host.argsOf("Value="),
+              (std::vector<std::vector<std::string>>{{"Sheet1!$B$4", "5"}}));
 }
 
 // A walk over a long column holds the objects of one cell at a time, not one per cell visited.

@@ -22,12 +22,14 @@
 #include "MessageCatcher.h"
 #include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
+#include "support/MemoryRig.h"
 #include "support/ThrowingHost.h"
 #include "window/qt/Form8.h"
 
 namespace gridmoor {
 namespace {
 
+using testing::MemoryRig;
 using testing::MessageCatcher;
 using testing::ThrowingHost;
 
@@ -394,16 +396,17 @@ void Form8Test::enterAndEscapePressNothing() {
 }
 
 void Form8Test::refreshKeepsText1AndSwitchesTheSettingsOn() {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
-    ProbeForm8 form(host);
+    ProbeForm8 form(rig.host);
     form.open();
     auto* text1 = control<QLineEdit>(form, "Text1");
     QTest::keyClicks(text1, "B2:B8");
     host.activateSheet("Sheet2");
     host.setDisplayAlerts(false);
     host.setScreenUpdating(false);
-    host.resetCalls();
+    rig.host.resetCalls();
 
     form.forget();
     MessageCatcher catcher;
@@ -415,8 +418,8 @@ void Form8Test::refreshKeepsText1AndSwitchesTheSettingsOn() {
     QCOMPARE(text1->text(), QStringLiteral("B2:B8"));
     QVERIFY(host.displayAlerts());
     QVERIFY(host.screenUpdating());
-    QCOMPARE(host.argsOf("Calculation"), (std::vector<std::vector<std::string>>{{"1"}}));
-    QVERIFY(host.calls().back().failed);  // refused by the host, dropped silently
+    QCOMPARE(rig.host.argsOf("Calculation"), (std::vector<std::vector<std::string>>{{"1"}}));
+    QVERIFY(rig.host.calls().back().failed);  // refused by the host, dropped silently
     QVERIFY(!form.busyInside.empty());
     for (bool busy : form.busyInside) QVERIFY(busy);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);

@@ -7,9 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
+#include "support/MemoryRig.h"
 #include "support/RecordingView.h"
+#include "texts/Texts.h"
 #include "window/StatusDisplay.h"
 
 namespace gridmoor {
@@ -17,6 +18,7 @@ namespace {
 
 using Log = std::vector<std::string>;
 
+using testing::MemoryRig;
 using testing::RecordingView;
 
 std::string workbookLine(std::string_view name) {
@@ -27,39 +29,41 @@ std::string sheetLine(std::string_view name) {
 }
 const std::string kNoWorkbookMessage = "message:" + std::string(texts::kNoWorkbook);
 
-std::vector<std::string> ops(const MemoryHost& host) {
+std::vector<std::string> ops(const CallLog& log) {
     std::vector<std::string> result;
-    for (const auto& call : host.calls()) result.push_back(call.op);
+    for (const auto& call : log.calls()) result.push_back(call.op);
     return result;
 }
 
 // ---------------------------------------------------------------- Form_Load
 
 TEST(FormLoadTest, NoApplicationEmptiesEverythingThenShowsTheOneMessage) {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.setRunning(false);
     RecordingView view;
 
-    Form_Load(host, view);
+    Form_Load(rig.host, view);
 
     EXPECT_EQ(view.calls, (Log{"topmost", "Label1=", "Label2=", "Text1=", kNoWorkbookMessage}));
-    EXPECT_EQ(ops(host), (std::vector<std::string>{"attach"}));
+    EXPECT_EQ(ops(rig.host), (std::vector<std::string>{"attach"}));
 }
 
 TEST(FormLoadTest, WorkbookOpenFillsBothLinesReadingTheWorkbookAfresh) {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.addWorkbook("Book1.xlsx", {"Sheet1", "数据"});
     host.activateSheet("数据");
     RecordingView view;
 
-    Form_Load(host, view);
+    Form_Load(rig.host, view);
 
     EXPECT_EQ(view.calls,
               (Log{"topmost", "Label1=", "Label2=", "Text1=",
                    "Label1=" + workbookLine("Book1.xlsx"), "Label2=" + sheetLine("数据")}));
     // The worksheet line reads Activeworkbook again instead of reusing the first one.
-    EXPECT_EQ(ops(host), (std::vector<std::string>{"attach", "Activeworkbook", "Name",
-                                                   "Activeworkbook", "ActiveSheet", "Name"}));
+    EXPECT_EQ(ops(rig.host), (std::vector<std::string>{"attach", "Activeworkbook", "Name",
+                                                       "Activeworkbook", "ActiveSheet", "Name"}));
     EXPECT_EQ(host.liveHandles(), 0u);
 }
 
@@ -116,15 +120,16 @@ TEST(FormLoadTest, AFailingReadEmptiesOnlyItsOwnLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryHost host;
+        MemoryRig rig;
+        MemoryHost& host = rig.model;
         host.addWorkbook("Book1.xlsx");
         if (c.gone) {
-            host.goneFrom(c.failingCall);
+            rig.faults.goneFrom(c.failingCall);
         } else {
-            host.failCall(c.failingCall);
+            rig.faults.failCall(c.failingCall);
         }
         RecordingView view;
-        Form_Load(host, view);
+        Form_Load(rig.host, view);
         EXPECT_EQ(view.calls, c.expected);
         EXPECT_EQ(host.liveHandles(), 0u);
     }
@@ -155,7 +160,8 @@ TEST(FormLoadTest, NamesShowUnchangedAfterThePrefix) {
 // ---------------------------------------------------------------- Command2_Click
 
 TEST(RefreshTest, RefillsTheLinesKeepsText1AndSwitchesTheSettingsOn) {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
     host.addWorkbook("Book2.xlsx", {"汇总"});
     host.setDisplayAlerts(false);
@@ -165,7 +171,7 @@ TEST(RefreshTest, RefillsTheLinesKeepsText1AndSwitchesTheSettingsOn) {
     view.label2 = sheetLine("Sheet1");
     view.type("B2:B8");
 
-    Command2_Click(host, view);
+    Command2_Click(rig.host, view);
 
     // The lines show the workbook and sheet that are active now; Text1 is never touched.
     EXPECT_EQ(view.calls, (Log{"Label1=", "Label2=", "Label1=" + workbookLine("Book2.xlsx"),
@@ -173,23 +179,24 @@ TEST(RefreshTest, RefillsTheLinesKeepsText1AndSwitchesTheSettingsOn) {
     EXPECT_EQ(view.Text1(), "B2:B8");
     EXPECT_TRUE(host.displayAlerts());
     EXPECT_TRUE(host.screenUpdating());
-    EXPECT_EQ(host.argsOf("DisplayAlerts"), (std::vector<std::vector<std::string>>{{"True"}}));
-    EXPECT_EQ(host.argsOf("ScreenUpdating"), (std::vector<std::vector<std::string>>{{"True"}}));
+    EXPECT_EQ(rig.host.argsOf("DisplayAlerts"), (std::vector<std::vector<std::string>>{{"True"}}));
+    EXPECT_EQ(rig.host.argsOf("ScreenUpdating"), (std::vector<std::vector<std::string>>{{"True"}}));
     EXPECT_EQ(host.liveHandles(), 0u);
 }
 
 // The value 1 is written as it is; the in-memory host, like the object model, accepts
 // only its three calculation codes, so the write is refused and dropped without a word.
 TEST(RefreshTest, WritesCalculationOneLastWhichTheHostRefusesSilently) {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.addWorkbook("Book1.xlsx");
     const std::int16_t before = host.calculation();
     RecordingView view;
 
-    Command2_Click(host, view);
+    Command2_Click(rig.host, view);
 
-    ASSERT_FALSE(host.calls().empty());
-    const auto& last = host.calls().back();
+    ASSERT_FALSE(rig.host.calls().empty());
+    const auto& last = rig.host.calls().back();
     EXPECT_EQ(last.op, "Calculation");
     EXPECT_EQ(last.args, (std::vector<std::string>{"1"}));
     EXPECT_TRUE(last.failed);
@@ -198,18 +205,19 @@ TEST(RefreshTest, WritesCalculationOneLastWhichTheHostRefusesSilently) {
 }
 
 TEST(RefreshTest, NoApplicationShowsTheMessageAndKeepsTheOldLines) {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.setRunning(false);
     RecordingView view;
     view.label1 = workbookLine("Book1.xlsx");
     view.label2 = sheetLine("Sheet1");
 
-    Command2_Click(host, view);
+    Command2_Click(rig.host, view);
 
     EXPECT_EQ(view.calls, (Log{kNoWorkbookMessage}));
     EXPECT_EQ(view.label1, workbookLine("Book1.xlsx"));
     EXPECT_EQ(view.label2, sheetLine("Sheet1"));
-    EXPECT_EQ(ops(host), (std::vector<std::string>{"attach"}));
+    EXPECT_EQ(ops(rig.host), (std::vector<std::string>{"attach"}));
 }
 
 TEST(RefreshTest, NoWorkbookEmptiesTheLinesAndStillSwitchesTheSettingsOn) {
@@ -241,18 +249,19 @@ TEST(RefreshTest, ARefusedSettingDoesNotStopTheNextOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failingOp);
-        MemoryHost host;
+        MemoryRig rig;
+        MemoryHost& host = rig.model;
         host.addWorkbook("Book1.xlsx");
         host.setDisplayAlerts(false);
         host.setScreenUpdating(false);
-        host.failOp(c.failingOp);
+        rig.faults.failOp(c.failingOp);
         RecordingView view;
 
-        Command2_Click(host, view);
+        Command2_Click(rig.host, view);
 
         EXPECT_EQ(host.displayAlerts(), c.alertsAfter);
         EXPECT_EQ(host.screenUpdating(), c.screenUpdatingAfter);
-        const auto order = ops(host);
+        const auto order = ops(rig.host);
         ASSERT_GE(order.size(), 3u);
         EXPECT_EQ((std::vector<std::string>(order.end() - 3, order.end())),
                   (std::vector<std::string>{"DisplayAlerts", "ScreenUpdating", "Calculation"}));
@@ -260,13 +269,14 @@ TEST(RefreshTest, ARefusedSettingDoesNotStopTheNextOne) {
 }
 
 TEST(RefreshTest, AnUnreadableSheetNameEmptiesOnlyTheSheetLine) {
-    MemoryHost host;
+    MemoryRig rig;
+    MemoryHost& host = rig.model;
     host.addWorkbook("Book1.xlsx");
-    host.failOp("ActiveSheet");
+    rig.faults.failOp("ActiveSheet");
     RecordingView view;
     view.label2 = sheetLine("Stale");
 
-    Command2_Click(host, view);
+    Command2_Click(rig.host, view);
 
     EXPECT_EQ(view.label1, workbookLine("Book1.xlsx"));
     EXPECT_EQ(view.label2, "");

@@ -8,7 +8,6 @@
 #include <span>
 #include <stdexcept>
 #include <tuple>
-#include <type_traits>
 #include <utility>
 
 #include "host/A1Address.h"
@@ -33,9 +32,6 @@ constexpr std::int64_t kMaxCellsPerCall = 4194304;
 
 std::string quoted(std::string_view s) {
     return "\"" + std::string(s) + "\"";
-}
-std::string boolText(bool b) {
-    return b ? "True" : "False";
 }
 
 // Length in UTF-16 units, as the application counts a name's characters.
@@ -217,15 +213,6 @@ struct MemoryHost::State {
     HandleTable<CellEnumObj> cellEnums;
     std::vector<std::vector<A1Area>> areaLists;
 
-    // --- call log and faults ---
-    bool recording = true;
-    std::uint64_t callCount = 0;
-    std::vector<Call> calls;
-    std::optional<std::uint64_t> failAt;
-    Cause failAtCause = Cause::Other;
-    std::vector<std::pair<std::string, Cause>> failOps;
-    std::optional<std::uint64_t> goneAt;
-
     // Buffers mergeArea reuses from call to call.
     struct Pos {
         std::int32_t row;
@@ -236,46 +223,11 @@ struct MemoryHost::State {
 
     // ===== calls =====
 
-    // Runs one interface call: counts it, logs it, applies the injected faults, then runs
-    // the body. A HostError from any of these marks the log entry as failed.
-    template <class ArgsFn, class Body>
-    auto call(std::string_view op, ArgsFn&& args, Body&& body) -> decltype(body()) {
-        const std::uint64_t n = ++callCount;
-        constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-        std::size_t entry = kNone;
-        if (recording) {
-            calls.push_back(Call{std::string(op), args(), {}, false, {}});
-            entry = calls.size() - 1;
-        }
-        try {
-            applyFaults(op, n);
-            if constexpr (std::is_void_v<decltype(body())>) {
-                body();
-            } else {
-                auto result = body();
-                if (entry != kNone) calls[entry].result = resultText(result);
-                return result;
-            }
-        } catch (const HostError& e) {
-            if (entry != kNone) {
-                calls[entry].failed = true;
-                calls[entry].error = e.what();
-            }
-            throw;
-        }
-    }
-
-    void applyFaults(std::string_view op, std::uint64_t n) {
-        const bool isAttach = op == "attach";
-        if (goneAt && n >= *goneAt) running = false;
-        if (!running && !isAttach) raise(Cause::Gone, "the application has gone away");
-        if (failAt && *failAt == n)
-            raise(failAtCause,
-                  "injected failure of call " + std::to_string(n) + " (" + std::string(op) + ")");
-        for (const auto& [name, cause] : failOps)
-            if (name == op) raise(cause, "injected failure of every " + name + " call");
-        if (busy && !isAttach)
-            raise(Cause::Busy, "the application is busy (a cell is being edited)");
+    // What every call but attach meets first: an application that is not running has gone
+    // away, and a busy one refuses calls.
+    void admit() const {
+        if (!running) raise(Cause::Gone, "the application has gone away");
+        if (busy) raise(Cause::Busy, "the application is busy (a cell is being edited)");
     }
 
     // ===== object lookup =====
@@ -371,7 +323,7 @@ struct MemoryHost::State {
                sheetEnums.size() + cellEnums.size();
     }
 
-    // ===== readable forms for the call log =====
+    // ===== descriptions of handles, without a call =====
 
     std::string describeBook(WorkbookHandle h) const {
         if (!h) return "<unset>";
@@ -413,36 +365,6 @@ struct MemoryHost::State {
         if (!h || !o) return h ? "<released>" : "<unset>";
         const auto it = books.find(o->book);
         return it == books.end() ? "<closed workbook>" : it->second.name;
-    }
-
-    std::string resultText(const std::optional<AppHandle>& h) const {
-        return h ? "Application" : "Nothing";
-    }
-    std::string resultText(WorkbookHandle h) const { return describeBook(h); }
-    std::string resultText(SheetHandle h) const { return describeSheet(h); }
-    std::string resultText(RangeHandle h) const { return describeRange(h); }
-    std::string resultText(const std::optional<SheetHandle>& h) const {
-        return h ? describeSheet(*h) : "Nothing";
-    }
-    std::string resultText(const std::optional<RangeHandle>& h) const {
-        return h ? describeRange(*h) : "Nothing";
-    }
-    std::string resultText(SheetEnumHandle) const { return "enumeration"; }
-    std::string resultText(CellEnumHandle) const { return "enumeration"; }
-    std::string resultText(const CellBlock& b) const {
-        return std::to_string(b.values.size()) + " values";
-    }
-    std::string resultText(const std::vector<A1Area>& areas) const {
-        std::string out;
-        for (const A1Area& a : areas) out += (out.empty() ? "" : ",") + absoluteAddress(a);
-        return out;
-    }
-    std::string resultText(const std::string& s) const { return quoted(s); }
-    std::string resultText(long n) const { return std::to_string(n); }
-    std::string resultText(const RangeValue& v) const {
-        if (!v.isArray()) return describe(v.single());
-        return "array " + std::to_string(v.array().rows()) + "x" +
-               std::to_string(v.array().columns());
     }
 
     // ===== workbooks and sheets =====
@@ -855,517 +777,379 @@ void MemoryHost::release(RangeHandle range) noexcept {
 }
 
 std::optional<AppHandle> MemoryHost::attach(std::string_view className) {
-    return s_->call(
-        "attach", [&] { return std::vector<std::string>{quoted(className)}; },
-        [&]() -> std::optional<AppHandle> {
-            if (!s_->running || !sameNameIgnoringCase(className, s_->className))
-                return std::nullopt;
-            return AppHandle{s_->apps.add({})};
-        });
+    if (!s_->running || !sameNameIgnoringCase(className, s_->className)) return std::nullopt;
+    return AppHandle{s_->apps.add({})};
 }
 
 WorkbookHandle MemoryHost::Activeworkbook(AppHandle app) {
-    return s_->call(
-        "Activeworkbook", [] { return std::vector<std::string>{}; },
-        [&] {
-            s_->requireApp(app);
-            return WorkbookHandle{s_->bookObjs.add({s_->activeWorkbook().id})};
-        });
+    s_->admit();
+    s_->requireApp(app);
+    return WorkbookHandle{s_->bookObjs.add({s_->activeWorkbook().id})};
 }
 
 SheetEnumHandle MemoryHost::worksheets(AppHandle app) {
-    return s_->call(
-        "worksheets", [] { return std::vector<std::string>{}; },
-        [&] {
-            s_->requireApp(app);
-            const Workbook& wb = s_->activeWorkbook();
-            SheetEnumObj e{wb.id, {}, 0};
-            for (std::uint32_t id : wb.sheets)
-                if (!s_->sheets.at(id)->chart) e.sheets.push_back(id);
-            return SheetEnumHandle{s_->sheetEnums.add(std::move(e))};
-        });
+    s_->admit();
+    s_->requireApp(app);
+    const Workbook& wb = s_->activeWorkbook();
+    SheetEnumObj e{wb.id, {}, 0};
+    for (std::uint32_t id : wb.sheets)
+        if (!s_->sheets.at(id)->chart) e.sheets.push_back(id);
+    return SheetEnumHandle{s_->sheetEnums.add(std::move(e))};
 }
 
 std::optional<SheetHandle> MemoryHost::nextWorksheet(SheetEnumHandle e) {
-    return s_->call(
-        "nextWorksheet", [&] { return std::vector<std::string>{s_->describeSheetEnum(e)}; },
-        [&]() -> std::optional<SheetHandle> {
-            if (!e) raise(Cause::NotFound, "the enumeration object is not set");
-            SheetEnumObj* o = s_->sheetEnums.find(e.id);
-            if (!o) raise(Cause::NotFound, "the enumeration object was released");
-            if (!s_->books.count(o->book)) raise(Cause::NotFound, "the workbook was closed");
-            while (o->next < o->sheets.size()) {
-                const std::uint32_t id = o->sheets[o->next++];
-                if (s_->sheets.count(id)) return s_->sheetHandle(id);  // skips deleted sheets
-            }
-            return std::nullopt;
-        });
+    s_->admit();
+    if (!e) raise(Cause::NotFound, "the enumeration object is not set");
+    SheetEnumObj* o = s_->sheetEnums.find(e.id);
+    if (!o) raise(Cause::NotFound, "the enumeration object was released");
+    if (!s_->books.count(o->book)) raise(Cause::NotFound, "the workbook was closed");
+    while (o->next < o->sheets.size()) {
+        const std::uint32_t id = o->sheets[o->next++];
+        if (s_->sheets.count(id)) return s_->sheetHandle(id);  // skips deleted sheets
+    }
+    return std::nullopt;
 }
 
 SheetHandle MemoryHost::Sheets(AppHandle app, std::string_view name) {
-    return s_->call(
-        "Sheets", [&] { return std::vector<std::string>{quoted(name)}; },
-        [&] {
-            s_->requireApp(app);
-            const std::uint32_t id = s_->findSheetByName(s_->activeWorkbook(), name);
-            if (!id) raise(Cause::NotFound, "no sheet named " + quoted(name));
-            return s_->sheetHandle(id);
-        });
+    s_->admit();
+    s_->requireApp(app);
+    const std::uint32_t id = s_->findSheetByName(s_->activeWorkbook(), name);
+    if (!id) raise(Cause::NotFound, "no sheet named " + quoted(name));
+    return s_->sheetHandle(id);
 }
 
 SheetHandle MemoryHost::Sheets(AppHandle app, long position) {
-    return s_->call(
-        "Sheets", [&] { return std::vector<std::string>{std::to_string(position)}; },
-        [&] {
-            s_->requireApp(app);
-            const Workbook& wb = s_->activeWorkbook();
-            if (position < 1 || static_cast<std::size_t>(position) > wb.sheets.size())
-                raise(Cause::NotFound, "no sheet at position " + std::to_string(position) +
-                                           " (the workbook has " +
-                                           std::to_string(wb.sheets.size()) + ")");
-            return s_->sheetHandle(wb.sheets[static_cast<std::size_t>(position - 1)]);
-        });
+    s_->admit();
+    s_->requireApp(app);
+    const Workbook& wb = s_->activeWorkbook();
+    if (position < 1 || static_cast<std::size_t>(position) > wb.sheets.size())
+        raise(Cause::NotFound, "no sheet at position " + std::to_string(position) +
+                                   " (the workbook has " + std::to_string(wb.sheets.size()) + ")");
+    return s_->sheetHandle(wb.sheets[static_cast<std::size_t>(position - 1)]);
 }
 
 long MemoryHost::SheetsCount(AppHandle app) {
-    return s_->call(
-        "Sheets.Count", [] { return std::vector<std::string>{}; },
-        [&] {
-            s_->requireApp(app);
-            return static_cast<long>(s_->activeWorkbook().sheets.size());
-        });
+    s_->admit();
+    s_->requireApp(app);
+    return static_cast<long>(s_->activeWorkbook().sheets.size());
 }
 
 SheetHandle MemoryHost::SheetsAdd(AppHandle app, After after) {
-    return s_->call(
-        "Sheets.Add",
-        [&] { return std::vector<std::string>{"After:=" + s_->describeSheet(after.sheet)}; },
-        [&] {
-            s_->requireApp(app);
-            Workbook& wb = s_->activeWorkbook();
-            const Sheet& anchor = s_->sheetOf(after.sheet);
-            if (anchor.book != wb.id)
-                raise(Cause::BadArgument,
-                      "the After sheet " + quoted(anchor.name) + " belongs to another workbook");
-            if (wb.structureProtected)
-                raise(Cause::Protected, "adding a sheet refused: the structure of " +
-                                            quoted(wb.name) + " is protected");
-            const auto pos = std::find(wb.sheets.begin(), wb.sheets.end(), anchor.id);
-            const auto index = static_cast<std::size_t>(pos - wb.sheets.begin()) + 1;
-            const std::uint32_t id = s_->createSheet(wb, s_->defaultSheetName(wb), false, index);
-            wb.activeSheet = id;
-            return s_->sheetHandle(id);
-        });
+    s_->admit();
+    s_->requireApp(app);
+    Workbook& wb = s_->activeWorkbook();
+    const Sheet& anchor = s_->sheetOf(after.sheet);
+    if (anchor.book != wb.id)
+        raise(Cause::BadArgument,
+              "the After sheet " + quoted(anchor.name) + " belongs to another workbook");
+    if (wb.structureProtected)
+        raise(Cause::Protected,
+              "adding a sheet refused: the structure of " + quoted(wb.name) + " is protected");
+    const auto pos = std::find(wb.sheets.begin(), wb.sheets.end(), anchor.id);
+    const auto index = static_cast<std::size_t>(pos - wb.sheets.begin()) + 1;
+    const std::uint32_t id = s_->createSheet(wb, s_->defaultSheetName(wb), false, index);
+    wb.activeSheet = id;
+    return s_->sheetHandle(id);
 }
 
 void MemoryHost::DisplayAlerts(AppHandle app, bool on) {
-    s_->call(
-        "DisplayAlerts", [&] { return std::vector<std::string>{boolText(on)}; },
-        [&] {
-            s_->requireApp(app);
-            s_->alerts = on;
-        });
+    s_->admit();
+    s_->requireApp(app);
+    s_->alerts = on;
 }
 
 void MemoryHost::ScreenUpdating(AppHandle app, bool on) {
-    s_->call(
-        "ScreenUpdating", [&] { return std::vector<std::string>{boolText(on)}; },
-        [&] {
-            s_->requireApp(app);
-            s_->screenUpdating = on;
-        });
+    s_->admit();
+    s_->requireApp(app);
+    s_->screenUpdating = on;
 }
 
 void MemoryHost::Calculation(AppHandle app, std::int16_t mode) {
-    s_->call(
-        "Calculation", [&] { return std::vector<std::string>{std::to_string(mode)}; },
-        [&] {
-            s_->requireApp(app);
-            if (mode != xlCalculationAutomatic && mode != xlCalculationManual &&
-                mode != xlCalculationSemiautomatic)
-                raise(Cause::BadArgument,
-                      std::to_string(mode) + " is not a calculation mode (-4105, -4135, 2)");
-            if (s_->books.empty())
-                raise(Cause::Other, "the calculation mode cannot be set while no workbook is open");
-            s_->calculation = mode;
-        });
+    s_->admit();
+    s_->requireApp(app);
+    if (mode != xlCalculationAutomatic && mode != xlCalculationManual &&
+        mode != xlCalculationSemiautomatic)
+        raise(Cause::BadArgument,
+              std::to_string(mode) + " is not a calculation mode (-4105, -4135, 2)");
+    if (s_->books.empty())
+        raise(Cause::Other, "the calculation mode cannot be set while no workbook is open");
+    s_->calculation = mode;
 }
 
 std::string MemoryHost::Name(WorkbookHandle book) {
-    return s_->call(
-        "Name", [&] { return std::vector<std::string>{s_->describeBook(book)}; },
-        [&] { return s_->bookOf(book).name; });
+    s_->admit();
+    return s_->bookOf(book).name;
 }
 
 SheetHandle MemoryHost::ActiveSheet(WorkbookHandle book) {
-    return s_->call(
-        "ActiveSheet", [&] { return std::vector<std::string>{s_->describeBook(book)}; },
-        [&] { return s_->sheetHandle(s_->bookOf(book).activeSheet); });
+    s_->admit();
+    return s_->sheetHandle(s_->bookOf(book).activeSheet);
 }
 
 std::string MemoryHost::Name(SheetHandle sheet) {
-    return s_->call(
-        "Name", [&] { return std::vector<std::string>{s_->describeSheet(sheet)}; },
-        [&] { return s_->sheetOf(sheet).name; });
+    s_->admit();
+    return s_->sheetOf(sheet).name;
 }
 
 void MemoryHost::setName(SheetHandle sheet, std::string_view name) {
-    s_->call(
-        "Name=",
-        [&] {
-            return std::vector<std::string>{s_->describeSheet(sheet), quoted(name)};
-        },
-        [&] {
-            Sheet& s = s_->sheetOf(sheet);
-            Workbook& wb = s_->bookOfSheet(s);
-            if (wb.structureProtected)
-                raise(Cause::Protected,
-                      "renaming refused: the structure of " + quoted(wb.name) + " is protected");
-            if (const auto problem = sheetNameProblem(name); !problem.empty())
-                raise(Cause::BadArgument, problem);
-            const std::uint32_t holder = s_->findSheetByName(wb, name);
-            if (holder && holder != s.id)
-                raise(Cause::BadArgument, "a sheet named " + quoted(name) + " already exists");
-            s.name = std::string(name);
-        });
+    s_->admit();
+    Sheet& s = s_->sheetOf(sheet);
+    Workbook& wb = s_->bookOfSheet(s);
+    if (wb.structureProtected)
+        raise(Cause::Protected,
+              "renaming refused: the structure of " + quoted(wb.name) + " is protected");
+    if (const auto problem = sheetNameProblem(name); !problem.empty())
+        raise(Cause::BadArgument, problem);
+    const std::uint32_t holder = s_->findSheetByName(wb, name);
+    if (holder && holder != s.id)
+        raise(Cause::BadArgument, "a sheet named " + quoted(name) + " already exists");
+    s.name = std::string(name);
 }
 
 void MemoryHost::Delete(SheetHandle sheet) {
-    s_->call(
-        "Delete", [&] { return std::vector<std::string>{s_->describeSheet(sheet)}; },
-        [&] {
-            Sheet& s = s_->sheetOf(sheet);
-            Workbook& wb = s_->bookOfSheet(s);
-            if (wb.structureProtected)
-                raise(Cause::Protected,
-                      "deleting refused: the structure of " + quoted(wb.name) + " is protected");
-            if (wb.sheets.size() == 1)
-                raise(Cause::Other, "a workbook must keep at least one sheet");
-            if (s_->alerts) s_->prompts.push_back("Delete " + s.name);
-            s_->removeSheet(s);
-        });
+    s_->admit();
+    Sheet& s = s_->sheetOf(sheet);
+    Workbook& wb = s_->bookOfSheet(s);
+    if (wb.structureProtected)
+        raise(Cause::Protected,
+              "deleting refused: the structure of " + quoted(wb.name) + " is protected");
+    if (wb.sheets.size() == 1) raise(Cause::Other, "a workbook must keep at least one sheet");
+    if (s_->alerts) s_->prompts.push_back("Delete " + s.name);
+    s_->removeSheet(s);
 }
 
 void MemoryHost::Select(SheetHandle sheet) {
-    s_->call(
-        "Select", [&] { return std::vector<std::string>{s_->describeSheet(sheet)}; },
-        [&] {
-            const Sheet& s = s_->sheetOf(sheet);
-            if (s.book != s_->activeBook)
-                raise(Cause::Other,
-                      "cannot select " + quoted(s.name) + ": its workbook is not the active one");
-            s_->bookOfSheet(s).activeSheet = s.id;
-        });
+    s_->admit();
+    const Sheet& s = s_->sheetOf(sheet);
+    if (s.book != s_->activeBook)
+        raise(Cause::Other,
+              "cannot select " + quoted(s.name) + ": its workbook is not the active one");
+    s_->bookOfSheet(s).activeSheet = s.id;
 }
 
 RangeHandle MemoryHost::Range(SheetHandle sheet, std::string_view text) {
-    return s_->call(
-        "Range",
-        [&] {
-            return std::vector<std::string>{s_->describeSheet(sheet), quoted(text)};
-        },
-        [&] {
-            const Sheet& s = s_->cellSheetOf(sheet);
-            std::string why;
-            const auto parsed = A1Address::parse(text, s.name, &why);
-            if (!parsed) raise(Cause::BadArgument, "the address is not accepted: " + why);
-            return s_->rangeHandle(s.id, parsed->areas());
-        });
+    s_->admit();
+    const Sheet& s = s_->cellSheetOf(sheet);
+    std::string why;
+    const auto parsed = A1Address::parse(text, s.name, &why);
+    if (!parsed) raise(Cause::BadArgument, "the address is not accepted: " + why);
+    return s_->rangeHandle(s.id, parsed->areas());
 }
 
 RangeHandle MemoryHost::Range(SheetHandle sheet, RangeHandle first, RangeHandle second) {
-    return s_->call(
-        "Range",
-        [&] {
-            return std::vector<std::string>{s_->describeSheet(sheet), s_->describeRange(first),
-                                            s_->describeRange(second)};
-        },
-        [&] {
-            const Sheet& s = s_->cellSheetOf(sheet);
-            const RangeObj a = s_->rangeOf(first);
-            const RangeObj b = s_->rangeOf(second);
-            s_->sheetOfRange(a);
-            s_->sheetOfRange(b);
-            if (a.sheet != s.id || b.sheet != s.id)
-                raise(Cause::BadArgument, "the two ranges do not both lie on " + quoted(s.name));
-            A1Area span = a.first;
-            for (const A1Area& x : s_->areaSpan(a)) span = span.spanWith(x);
-            for (const A1Area& x : s_->areaSpan(b)) span = span.spanWith(x);
-            return s_->rangeHandle(s.id, span);
-        });
+    s_->admit();
+    const Sheet& s = s_->cellSheetOf(sheet);
+    const RangeObj a = s_->rangeOf(first);
+    const RangeObj b = s_->rangeOf(second);
+    s_->sheetOfRange(a);
+    s_->sheetOfRange(b);
+    if (a.sheet != s.id || b.sheet != s.id)
+        raise(Cause::BadArgument, "the two ranges do not both lie on " + quoted(s.name));
+    A1Area span = a.first;
+    for (const A1Area& x : s_->areaSpan(a)) span = span.spanWith(x);
+    for (const A1Area& x : s_->areaSpan(b)) span = span.spanWith(x);
+    return s_->rangeHandle(s.id, span);
 }
 
 RangeHandle MemoryHost::Cells(SheetHandle sheet, long row, long column) {
-    return s_->call(
-        "Cells",
-        [&] {
-            return std::vector<std::string>{s_->describeSheet(sheet), std::to_string(row),
-                                            std::to_string(column)};
-        },
-        [&] {
-            const Sheet& s = s_->cellSheetOf(sheet);
-            if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
-                raise(Cause::BadArgument, "Cells(" + std::to_string(row) + ", " +
-                                              std::to_string(column) + ") lies outside the sheet");
-            return s_->rangeHandle(s.id, A1Area::cell(static_cast<std::int32_t>(row),
-                                                      static_cast<std::int32_t>(column)));
-        });
+    s_->admit();
+    const Sheet& s = s_->cellSheetOf(sheet);
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
+        raise(Cause::BadArgument, "Cells(" + std::to_string(row) + ", " + std::to_string(column) +
+                                      ") lies outside the sheet");
+    return s_->rangeHandle(
+        s.id, A1Area::cell(static_cast<std::int32_t>(row), static_cast<std::int32_t>(column)));
 }
 
 std::string MemoryHost::address(RangeHandle range) {
-    return s_->call(
-        "address", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj& r = s_->rangeOf(range);
-            s_->sheetOfRange(r);
-            if (r.extra == 0) return absoluteAddress(r.first);
-            return A1Address(s_->areasOf(r)).absolute();
-        });
+    s_->admit();
+    const RangeObj& r = s_->rangeOf(range);
+    s_->sheetOfRange(r);
+    if (r.extra == 0) return absoluteAddress(r.first);
+    return A1Address(s_->areasOf(r)).absolute();
 }
 
 long MemoryHost::RowsCount(RangeHandle range) {
-    return s_->call(
-        "Rows.Count", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj& r = s_->rangeOf(range);
-            s_->sheetOfRange(r);
-            return r.first.rows();
-        });
+    s_->admit();
+    const RangeObj& r = s_->rangeOf(range);
+    s_->sheetOfRange(r);
+    return r.first.rows();
 }
 
 long MemoryHost::ColumnsCount(RangeHandle range) {
-    return s_->call(
-        "Columns.Count", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj& r = s_->rangeOf(range);
-            s_->sheetOfRange(r);
-            return r.first.columns();
-        });
+    s_->admit();
+    const RangeObj& r = s_->rangeOf(range);
+    s_->sheetOfRange(r);
+    return r.first.columns();
 }
 
 RangeHandle MemoryHost::offset(RangeHandle range, std::optional<long> rowOffset,
                                long columnOffset) {
-    return s_->call(
-        "offset",
-        [&] {
-            return std::vector<std::string>{s_->describeRange(range),
-                                            rowOffset ? std::to_string(*rowOffset) : "(omitted)",
-                                            std::to_string(columnOffset)};
-        },
-        [&] {
-            const RangeObj r = s_->rangeOf(range);
-            s_->sheetOfRange(r);
-            const long down = rowOffset.value_or(0);
-            std::vector<A1Area> areas = s_->areasOf(r);
-            for (A1Area& a : areas) {
-                const long top = a.top + down;
-                const long bottom = a.bottom + down;
-                const long left = a.left + columnOffset;
-                const long right = a.right + columnOffset;
-                if (top < 1 || bottom > kMaxRows || left < 1 || right > kMaxColumns)
-                    raise(Cause::BadArgument, "the shifted range lies outside the sheet");
-                a = {static_cast<std::int32_t>(top), static_cast<std::int32_t>(left),
-                     static_cast<std::int32_t>(bottom), static_cast<std::int32_t>(right)};
-            }
-            return s_->rangeHandle(r.sheet, areas);
-        });
+    s_->admit();
+    const RangeObj r = s_->rangeOf(range);
+    s_->sheetOfRange(r);
+    const long down = rowOffset.value_or(0);
+    std::vector<A1Area> areas = s_->areasOf(r);
+    for (A1Area& a : areas) {
+        const long top = a.top + down;
+        const long bottom = a.bottom + down;
+        const long left = a.left + columnOffset;
+        const long right = a.right + columnOffset;
+        if (top < 1 || bottom > kMaxRows || left < 1 || right > kMaxColumns)
+            raise(Cause::BadArgument, "the shifted range lies outside the sheet");
+        a = {static_cast<std::int32_t>(top), static_cast<std::int32_t>(left),
+             static_cast<std::int32_t>(bottom), static_cast<std::int32_t>(right)};
+    }
+    return s_->rangeHandle(r.sheet, areas);
 }
 
 void MemoryHost::Copy(RangeHandle range) {
-    s_->call(
-        "Copy", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj& r = s_->rangeOf(range);
-            const Sheet& s = s_->sheetOfRange(r);
-            s_->clipboard = s_->snapshotRange(s, s_->areasOf(r));
-        });
+    s_->admit();
+    const RangeObj& r = s_->rangeOf(range);
+    const Sheet& s = s_->sheetOfRange(r);
+    s_->clipboard = s_->snapshotRange(s, s_->areasOf(r));
 }
 
 void MemoryHost::Copy(RangeHandle range, Destination destination) {
-    s_->call(
-        "Copy",
-        [&] {
-            return std::vector<std::string>{s_->describeRange(range),
-                                            "Destination:=" + s_->describeRange(destination.range)};
-        },
-        [&] {
-            const RangeObj src = s_->rangeOf(range);
-            const RangeObj dst = s_->rangeOf(destination.range);
-            const Sheet& from = s_->sheetOfRange(src);
-            Sheet& to = s_->sheetOfRange(dst);
-            if (dst.extra != 0)
-                raise(Cause::BadArgument, "cannot copy onto a range of several areas");
-            State::requireUnprotected(to, "Copy");
-            if (src.extra == 0 && &from != &to) {
-                // One block to another sheet: cell by cell, with no snapshot in between.
-                const A1Area& a = src.first;
-                const A1Area place{dst.first.top, dst.first.left,
-                                   static_cast<std::int32_t>(dst.first.top + a.rows() - 1),
-                                   static_cast<std::int32_t>(dst.first.left + a.columns() - 1)};
-                if (!place.valid())
-                    raise(Cause::BadArgument, "the copy would reach beyond the sheet's edge");
-                State::copyBlock(from, a, to, place);
-                return;
-            }
-            const Block block = s_->snapshotRange(from, s_->areasOf(src));
-            const A1Area place{dst.first.top, dst.first.left,
-                               static_cast<std::int32_t>(dst.first.top + block.rows - 1),
-                               static_cast<std::int32_t>(dst.first.left + block.columns - 1)};
-            if (!place.valid())
-                raise(Cause::BadArgument, "the copy would reach beyond the sheet's edge");
-            State::putBlock(to, block, place.top, place.left);
-        });
+    s_->admit();
+    const RangeObj src = s_->rangeOf(range);
+    const RangeObj dst = s_->rangeOf(destination.range);
+    const Sheet& from = s_->sheetOfRange(src);
+    Sheet& to = s_->sheetOfRange(dst);
+    if (dst.extra != 0) raise(Cause::BadArgument, "cannot copy onto a range of several areas");
+    State::requireUnprotected(to, "Copy");
+    if (src.extra == 0 && &from != &to) {
+        // One block to another sheet: cell by cell, with no snapshot in between.
+        const A1Area& a = src.first;
+        const A1Area place{dst.first.top, dst.first.left,
+                           static_cast<std::int32_t>(dst.first.top + a.rows() - 1),
+                           static_cast<std::int32_t>(dst.first.left + a.columns() - 1)};
+        if (!place.valid())
+            raise(Cause::BadArgument, "the copy would reach beyond the sheet's edge");
+        State::copyBlock(from, a, to, place);
+        return;
+    }
+    const Block block = s_->snapshotRange(from, s_->areasOf(src));
+    const A1Area place{dst.first.top, dst.first.left,
+                       static_cast<std::int32_t>(dst.first.top + block.rows - 1),
+                       static_cast<std::int32_t>(dst.first.left + block.columns - 1)};
+    if (!place.valid()) raise(Cause::BadArgument, "the copy would reach beyond the sheet's edge");
+    State::putBlock(to, block, place.top, place.left);
 }
 
 void MemoryHost::PasteSpecial(RangeHandle range, PasteSpecialArgs args) {
-    s_->call(
-        "PasteSpecial",
-        [&] {
-            return std::vector<std::string>{s_->describeRange(range),
-                                            "Paste:=" + std::to_string(args.Paste),
-                                            "Operation:=" + std::to_string(args.Operation),
-                                            "SkipBlanks:=" + boolText(args.SkipBlanks),
-                                            "Transpose:=" + boolText(args.Transpose)};
-        },
-        [&] {
-            const RangeObj r = s_->rangeOf(range);
-            Sheet& s = s_->sheetOfRange(r);
-            if (args.Paste != xlPasteFormats)
-                raise(Cause::BadArgument, "Paste:=" + std::to_string(args.Paste) +
-                                              " is not supported (only -4122, formats)");
-            if (args.Operation != xlPasteSpecialOperationNone)
-                raise(Cause::BadArgument, "Operation:=" + std::to_string(args.Operation) +
-                                              " is not supported (only -4142, none)");
-            if (args.SkipBlanks || args.Transpose)
-                raise(Cause::BadArgument, "SkipBlanks and Transpose are not supported");
-            if (!s_->clipboard) raise(Cause::Other, "the clipboard holds nothing to paste");
-            if (r.extra != 0)
-                raise(Cause::BadArgument, "cannot paste onto a range of several areas");
-            State::requireUnprotected(s, "PasteSpecial");
-            const Block& b = *s_->clipboard;
-            const A1Area& t = r.first;
-            std::int32_t down = 1;
-            std::int32_t across = 1;
-            if (t.rows() % b.rows == 0 && t.columns() % b.columns == 0) {
-                down = static_cast<std::int32_t>(t.rows() / b.rows);
-                across = static_cast<std::int32_t>(t.columns() / b.columns);
-            }
-            const A1Area target{t.top, t.left, t.top + down * b.rows - 1,
-                                t.left + across * b.columns - 1};
-            if (!target.valid())
-                raise(Cause::BadArgument, "the paste would reach beyond the sheet's edge");
-            State::pasteFormats(s, b, target, down, across);
-        });
+    s_->admit();
+    const RangeObj r = s_->rangeOf(range);
+    Sheet& s = s_->sheetOfRange(r);
+    if (args.Paste != xlPasteFormats)
+        raise(Cause::BadArgument,
+              "Paste:=" + std::to_string(args.Paste) + " is not supported (only -4122, formats)");
+    if (args.Operation != xlPasteSpecialOperationNone)
+        raise(Cause::BadArgument, "Operation:=" + std::to_string(args.Operation) +
+                                      " is not supported (only -4142, none)");
+    if (args.SkipBlanks || args.Transpose)
+        raise(Cause::BadArgument, "SkipBlanks and Transpose are not supported");
+    if (!s_->clipboard) raise(Cause::Other, "the clipboard holds nothing to paste");
+    if (r.extra != 0) raise(Cause::BadArgument, "cannot paste onto a range of several areas");
+    State::requireUnprotected(s, "PasteSpecial");
+    const Block& b = *s_->clipboard;
+    const A1Area& t = r.first;
+    std::int32_t down = 1;
+    std::int32_t across = 1;
+    if (t.rows() % b.rows == 0 && t.columns() % b.columns == 0) {
+        down = static_cast<std::int32_t>(t.rows() / b.rows);
+        across = static_cast<std::int32_t>(t.columns() / b.columns);
+    }
+    const A1Area target{t.top, t.left, t.top + down * b.rows - 1, t.left + across * b.columns - 1};
+    if (!target.valid()) raise(Cause::BadArgument, "the paste would reach beyond the sheet's edge");
+    State::pasteFormats(s, b, target, down, across);
 }
 
 void MemoryHost::Merge(RangeHandle range) {
-    s_->call(
-        "Merge", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj r = s_->rangeOf(range);
-            Sheet& s = s_->sheetOfRange(r);
-            State::requireUnprotected(s, "Merge");
-            for (const A1Area& a : s_->areaSpan(r)) s_->mergeArea(s, a);
-        });
+    s_->admit();
+    const RangeObj r = s_->rangeOf(range);
+    Sheet& s = s_->sheetOfRange(r);
+    State::requireUnprotected(s, "Merge");
+    for (const A1Area& a : s_->areaSpan(r)) s_->mergeArea(s, a);
 }
 
 void MemoryHost::UnMerge(RangeHandle range) {
-    s_->call(
-        "UnMerge", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj r = s_->rangeOf(range);
-            Sheet& s = s_->sheetOfRange(r);
-            State::requireUnprotected(s, "UnMerge");
-            for (const A1Area& a : s_->areaSpan(r)) State::removeMergesMeeting(s, a);
-        });
+    s_->admit();
+    const RangeObj r = s_->rangeOf(range);
+    Sheet& s = s_->sheetOfRange(r);
+    State::requireUnprotected(s, "UnMerge");
+    for (const A1Area& a : s_->areaSpan(r)) State::removeMergesMeeting(s, a);
 }
 
 RangeValue MemoryHost::Value(RangeHandle range) {
-    return s_->call(
-        "Value", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj& r = s_->rangeOf(range);
-            const Sheet& s = s_->sheetOfRange(r);
-            const A1Area& a = r.first;
-            if (a.isCell()) {
-                const StoredCell* c = s.cells.find(a.top, a.left);
-                return RangeValue(c ? c->value() : CellValue{});
-            }
-            if (a.cells() > kMaxCellsPerCall)
-                raise(Cause::Other, "not enough memory for the values of " +
-                                        std::to_string(a.cells()) + " cells");
-            ValueArray values(a.rows(), a.columns());
-            std::as_const(s.cells).forEachStored(
-                a, [&](std::int32_t row, std::int32_t column, const StoredCell& c) {
-                    values.at(row - a.top + 1, column - a.left + 1) = c.value();
-                });
-            return RangeValue(std::move(values));
+    s_->admit();
+    const RangeObj& r = s_->rangeOf(range);
+    const Sheet& s = s_->sheetOfRange(r);
+    const A1Area& a = r.first;
+    if (a.isCell()) {
+        const StoredCell* c = s.cells.find(a.top, a.left);
+        return RangeValue(c ? c->value() : CellValue{});
+    }
+    if (a.cells() > kMaxCellsPerCall)
+        raise(Cause::Other,
+              "not enough memory for the values of " + std::to_string(a.cells()) + " cells");
+    ValueArray values(a.rows(), a.columns());
+    std::as_const(s.cells).forEachStored(
+        a, [&](std::int32_t row, std::int32_t column, const StoredCell& c) {
+            values.at(row - a.top + 1, column - a.left + 1) = c.value();
         });
+    return RangeValue(std::move(values));
 }
 
 void MemoryHost::setValue(RangeHandle range, const CellValue& value) {
-    s_->call(
-        "Value=",
-        [&] {
-            return std::vector<std::string>{s_->describeRange(range), describe(value)};
-        },
-        [&] {
-            const RangeObj r = s_->rangeOf(range);
-            Sheet& s = s_->sheetOfRange(r);
-            State::requireUnprotected(s, "writing a value");
-            const std::span<const A1Area> areas = s_->areaSpan(r);
-            if (!value.isEmpty()) {
-                std::int64_t total = 0;
-                for (const A1Area& a : areas) total += a.cells();
-                if (total > kMaxCellsPerCall)
-                    raise(Cause::Other,
-                          "not enough memory to write " + std::to_string(total) + " cells");
-            }
-            for (const A1Area& a : areas) State::writeValue(s, a, value);
-        });
+    s_->admit();
+    const RangeObj r = s_->rangeOf(range);
+    Sheet& s = s_->sheetOfRange(r);
+    State::requireUnprotected(s, "writing a value");
+    const std::span<const A1Area> areas = s_->areaSpan(r);
+    if (!value.isEmpty()) {
+        std::int64_t total = 0;
+        for (const A1Area& a : areas) total += a.cells();
+        if (total > kMaxCellsPerCall)
+            raise(Cause::Other, "not enough memory to write " + std::to_string(total) + " cells");
+    }
+    for (const A1Area& a : areas) State::writeValue(s, a, value);
 }
 
 CellEnumHandle MemoryHost::enumerateCells(RangeHandle range) {
-    return s_->call(
-        "enumerateCells", [&] { return std::vector<std::string>{s_->describeRange(range)}; },
-        [&] {
-            const RangeObj r = s_->rangeOf(range);
-            s_->sheetOfRange(r);
-            return CellEnumHandle{s_->cellEnums.add(
-                {r.sheet, r.first, r.extra, 0, r.first.top, r.first.left, false})};
-        });
+    s_->admit();
+    const RangeObj r = s_->rangeOf(range);
+    s_->sheetOfRange(r);
+    return CellEnumHandle{
+        s_->cellEnums.add({r.sheet, r.first, r.extra, 0, r.first.top, r.first.left, false})};
 }
 
 std::optional<RangeHandle> MemoryHost::nextCell(CellEnumHandle e) {
-    return s_->call(
-        "nextCell", [&] { return std::vector<std::string>{s_->describeCellEnum(e)}; },
-        [&]() -> std::optional<RangeHandle> {
-            if (!e) raise(Cause::NotFound, "the enumeration object is not set");
-            CellEnumObj* o = s_->cellEnums.find(e.id);
-            if (!o) raise(Cause::NotFound, "the enumeration object was released");
-            if (o->done) return std::nullopt;
-            s_->sheetById(o->sheet, "the range's sheet was deleted");
-            const std::uint32_t sheet = o->sheet;
-            const std::int32_t row = o->row;
-            const std::int32_t column = o->column;
-            // Advance row by row, left to right, area after area.
-            const A1Area area = o->extra == 0 ? o->first : s_->areaLists[o->extra - 1][o->area];
-            if (++o->column > area.right) {
-                o->column = area.left;
-                if (++o->row > area.bottom) {
-                    const std::size_t count =
-                        o->extra == 0 ? 1 : s_->areaLists[o->extra - 1].size();
-                    if (++o->area >= count) {
-                        o->done = true;
-                    } else {
-                        const A1Area next = s_->areaLists[o->extra - 1][o->area];
-                        o->row = next.top;
-                        o->column = next.left;
-                    }
-                }
+    s_->admit();
+    if (!e) raise(Cause::NotFound, "the enumeration object is not set");
+    CellEnumObj* o = s_->cellEnums.find(e.id);
+    if (!o) raise(Cause::NotFound, "the enumeration object was released");
+    if (o->done) return std::nullopt;
+    s_->sheetById(o->sheet, "the range's sheet was deleted");
+    const std::uint32_t sheet = o->sheet;
+    const std::int32_t row = o->row;
+    const std::int32_t column = o->column;
+    // Advance row by row, left to right, area after area.
+    const A1Area area = o->extra == 0 ? o->first : s_->areaLists[o->extra - 1][o->area];
+    if (++o->column > area.right) {
+        o->column = area.left;
+        if (++o->row > area.bottom) {
+            const std::size_t count = o->extra == 0 ? 1 : s_->areaLists[o->extra - 1].size();
+            if (++o->area >= count) {
+                o->done = true;
+            } else {
+                const A1Area next = s_->areaLists[o->extra - 1][o->area];
+                o->row = next.top;
+                o->column = next.left;
             }
-            return s_->rangeHandle(sheet, A1Area::cell(row, column));
-        });
+        }
+    }
+    return s_->rangeHandle(sheet, A1Area::cell(row, column));
 }
 
 // ============================ model side ============================
@@ -1579,133 +1363,67 @@ std::vector<std::string> MemoryHost::mergedAreas(std::string_view sheet) const {
     return out;
 }
 
-const std::vector<MemoryHost::Call>& MemoryHost::calls() const {
-    return s_->calls;
+std::string MemoryHost::describe(WorkbookHandle h) const {
+    return s_->describeBook(h);
 }
-
-std::vector<std::vector<std::string>> MemoryHost::argsOf(std::string_view op) const {
-    std::vector<std::vector<std::string>> out;
-    for (const Call& c : s_->calls)
-        if (c.op == op) out.push_back(c.args);
-    return out;
+std::string MemoryHost::describe(SheetHandle h) const {
+    return s_->describeSheet(h);
 }
-
-void MemoryHost::setRecording(bool on) {
-    s_->recording = on;
+std::string MemoryHost::describe(RangeHandle h) const {
+    return s_->describeRange(h);
 }
-std::uint64_t MemoryHost::callCount() const {
-    return s_->callCount;
+std::string MemoryHost::describe(SheetEnumHandle h) const {
+    return s_->describeSheetEnum(h);
 }
-
-void MemoryHost::resetCalls() {
-    s_->callCount = 0;
-    s_->calls.clear();
-}
-
-void MemoryHost::failCall(std::uint64_t k, HostError::Cause cause) {
-    s_->failAt = k;
-    s_->failAtCause = cause;
-}
-
-void MemoryHost::failOp(std::string op, HostError::Cause cause) {
-    s_->failOps.emplace_back(std::move(op), cause);
-}
-
-void MemoryHost::goneFrom(std::uint64_t k) {
-    s_->goneAt = k;
-}
-
-void MemoryHost::clearFaults() {
-    s_->failAt.reset();
-    s_->failOps.clear();
-    s_->goneAt.reset();
+std::string MemoryHost::describe(CellEnumHandle h) const {
+    return s_->describeCellEnum(h);
 }
 
 std::size_t MemoryHost::liveHandles() const {
     return s_->liveHandles();
 }
 
-// --- bulk operations: each is one call, logged and faulted like the others ---
-
-namespace {
-
-std::string describeAreas(std::span<const A1Area> areas) {
-    std::string out;
-    for (const A1Area& a : areas) out += (out.empty() ? "" : ",") + absoluteAddress(a);
-    return out;
-}
-
-}  // namespace
+// --- bulk operations: each has the effect of the single calls it stands for ---
 
 CellBlock MemoryHost::readBlock(SheetHandle sheet, const A1Area& area) {
-    return s_->call(
-        "readBlock",
-        [&] {
-            return std::vector<std::string>{s_->describeSheet(sheet), absoluteAddress(area)};
-        },
-        [&] {
-            const Sheet& s = s_->cellSheetOf(sheet);
-            if (area.cells() > kMaxCellsPerCall)
-                raise(Cause::Other, "not enough memory for the values of " +
-                                        std::to_string(area.cells()) + " cells");
-            CellBlock block{
-                area, std::vector<CellValue>(static_cast<std::size_t>(area.cells())), {}};
-            s.cells.forEachStored(
-                area, [&](std::int32_t row, std::int32_t column, const StoredCell& c) {
-                    block.values[static_cast<std::size_t>((row - area.top) * area.columns() +
-                                                          (column - area.left))] = c.value();
-                });
-            return block;
-        });
+    s_->admit();
+    const Sheet& s = s_->cellSheetOf(sheet);
+    if (area.cells() > kMaxCellsPerCall)
+        raise(Cause::Other,
+              "not enough memory for the values of " + std::to_string(area.cells()) + " cells");
+    CellBlock block{area, std::vector<CellValue>(static_cast<std::size_t>(area.cells())), {}};
+    s.cells.forEachStored(area, [&](std::int32_t row, std::int32_t column, const StoredCell& c) {
+        block.values[static_cast<std::size_t>((row - area.top) * area.columns() +
+                                              (column - area.left))] = c.value();
+    });
+    return block;
 }
 
 std::vector<A1Area> MemoryHost::mergedAreasMeeting(SheetHandle sheet, const A1Area& region) {
-    return s_->call(
-        "mergedAreasMeeting",
-        [&] {
-            return std::vector<std::string>{s_->describeSheet(sheet), absoluteAddress(region)};
-        },
-        [&] {
-            const Sheet& s = s_->cellSheetOf(sheet);
-            std::vector<A1Area> out;
-            for (const std::uint32_t id : s.merges.meeting(region))
-                out.push_back(s.merges.get(id).area);
-            return out;
-        });
+    s_->admit();
+    const Sheet& s = s_->cellSheetOf(sheet);
+    std::vector<A1Area> out;
+    for (const std::uint32_t id : s.merges.meeting(region)) out.push_back(s.merges.get(id).area);
+    return out;
 }
 
 void MemoryHost::mergeAreas(SheetHandle sheet, std::span<const A1Area> areas) {
-    s_->call(
-        "mergeAreas",
-        [&] {
-            return std::vector<std::string>{s_->describeSheet(sheet), describeAreas(areas)};
-        },
-        [&] {
-            Sheet& s = s_->cellSheetOf(sheet);
-            State::requireUnprotected(s, "Merge");
-            for (const A1Area& a : areas) s_->mergeArea(s, a);
-        });
+    s_->admit();
+    Sheet& s = s_->cellSheetOf(sheet);
+    State::requireUnprotected(s, "Merge");
+    for (const A1Area& a : areas) s_->mergeArea(s, a);
 }
 
 void MemoryHost::writeAreas(SheetHandle sheet, std::span<const AreaWrite> writes) {
-    s_->call(
-        "writeAreas",
-        [&] {
-            std::vector<std::string> args{s_->describeSheet(sheet)};
-            for (const AreaWrite& w : writes)
-                args.push_back(absoluteAddress(w.area) + "=" + describe(w.value));
-            return args;
-        },
-        [&] {
-            Sheet& s = s_->cellSheetOf(sheet);
-            State::requireUnprotected(s, "writing a value");
-            for (const AreaWrite& w : writes) {
-                if (!w.value.isEmpty() && w.area.cells() > kMaxCellsPerCall)
-                    raise(Cause::Other, "not enough memory to write " +
-                                            std::to_string(w.area.cells()) + " cells");
-                State::writeValue(s, w.area, w.value);
-            }
-        });
+    s_->admit();
+    Sheet& s = s_->cellSheetOf(sheet);
+    State::requireUnprotected(s, "writing a value");
+    for (const AreaWrite& w : writes) {
+        if (!w.value.isEmpty() && w.area.cells() > kMaxCellsPerCall)
+            raise(Cause::Other,
+                  "not enough memory to write " + std::to_string(w.area.cells()) + " cells");
+        State::writeValue(s, w.area, w.value);
+    }
 }
 
 }  // namespace gridmoor

@@ -1,8 +1,10 @@
 // MemoryHost: a spreadsheet application held in memory, behaving as the object model does
 // in everything the commands can observe (SpreadsheetHost states what that is). It is a
 // real backend (tests and benchmarks run the commands against it) and it has a second,
-// model side for tests: building workbooks, inspecting them, recording the calls it
-// receives and failing chosen calls.
+// model side for tests: building workbooks, inspecting them and describing the objects it
+// hands out. Tests that check the calls a command makes, or fail chosen calls, put a
+// RecordingHost and a FaultInjectingHost over it, which describe its objects through the
+// model side (HandleDescriber) without making a call.
 //
 // What is particular to the model:
 // - Addresses are read by A1Address::parse. Cells hold a CellValue (no formulas) and a
@@ -26,42 +28,14 @@
 //   when it begins, skipping sheets deleted since. Select of a sheet whose workbook is not
 //   the active one, and Calculation while no workbook is open, are Other. A chart sheet
 //   has no cells: Range, Cells and the bulk operations on it are Other.
-// - While busy (setBusy) every call but attach fails with Busy.
+// - While not running (setRunning) attach finds nothing and every other call fails with
+//   Gone; while busy (setBusy) every call but attach fails with Busy.
 //
 // Handles are ids into tables of the current run, never reused; endRun releases every
 // object, after which their handles fail with NotFound, and so does a range handle given to
-// release. Nothing is deferred, so flush has nothing to do; release is not a call of the
-// object model and is neither counted nor logged. A sheet handle is bound to the sheet
-// object (not its name); once the sheet is deleted, it and every range on it fail with
-// NotFound.
-//
-// Call log: every SpreadsheetHost call except beginRun/endRun is counted (from 1 since
-// construction or resetCalls()) and, while recording is on, logged as {op, args}. The
-// object a member is called on is the first argument (none for the application); sheets
-// appear as their names, workbooks as theirs, ranges as `Sheet!$A$1:$B$2`, texts in double
-// quotes, numbers in decimal, booleans as True/False, values as describe() prints them,
-// named arguments as `Name:=value`. The op names:
-//   attach {"\"excel.Application\""}          Activeworkbook {}
-//   worksheets {}                             nextWorksheet {workbook}
-//   Sheets {"\"Sheet1\""} or {"2"}            Sheets.Count {}
-//   Sheets.Add {"After:=Sheet3"}              DisplayAlerts {"False"}
-//   ScreenUpdating {"True"}                   Calculation {"-4105"}
-//   Name {workbook} or {sheet}                ActiveSheet {workbook}
-//   Name= {sheet, "\"new\""}                  Delete {sheet}          Select {sheet}
-//   Range {sheet, "\"B2:B8\""} or {sheet, range, range}
-//   Cells {sheet, "6", "1"}                   address {range}
-//   Rows.Count {range}                        Columns.Count {range}
-//   offset {range, "(omitted)" or "2", "5"}   Copy {range} or {range, "Destination:=range"}
-//   PasteSpecial {range, "Paste:=-4122", "Operation:=-4142", "SkipBlanks:=False",
-//                 "Transpose:=False"}
-//   Merge {range}     UnMerge {range}     Value {range}     Value= {range, value}
-//   enumerateCells {range}                nextCell {range being enumerated}
-// Each entry also keeps its result (returned object or value; "Nothing" for an empty
-// optional) and, for a failed call, failed = true and the reason.
-//
-// Fault injection (checked before the call does anything): fail the k-th call, fail every
-// call of one op, or make the application go away at the k-th call: that call and every
-// later one fail with Cause::Gone, and attach finds nothing from then on.
+// release. Nothing is deferred, so flush has nothing to do. A sheet handle is bound to the
+// sheet object (not its name); once the sheet is deleted, it and every range on it fail
+// with NotFound.
 #pragma once
 
 #include <cstddef>
@@ -74,6 +48,7 @@
 
 #include "host/BulkHost.h"
 #include "host/Failure.h"
+#include "host/HandleDescriber.h"
 
 namespace gridmoor {
 
@@ -90,7 +65,7 @@ struct CellFormat {
     friend bool operator==(const CellFormat&, const CellFormat&) = default;
 };
 
-class MemoryHost final : public BulkHost {
+class MemoryHost final : public BulkHost, public HandleDescriber {
 public:
     // A running application registered under "excel.Application" with no workbook open.
     MemoryHost();
@@ -137,15 +112,14 @@ public:
     CellEnumHandle enumerateCells(RangeHandle range) override;
     std::optional<RangeHandle> nextCell(CellEnumHandle e) override;
 
-    // Bulk operations, each one logged call ("readBlock", "mergedAreasMeeting",
-    // "mergeAreas", "writeAreas" with the sheet and the areas) with the effect of the
-    // single calls it stands for; no formulas are held, so readBlock reports none.
+    // Bulk operations, each with the effect of the single calls it stands for; no formulas
+    // are held, so readBlock reports none.
     CellBlock readBlock(SheetHandle sheet, const A1Area& area) override;
     std::vector<A1Area> mergedAreasMeeting(SheetHandle sheet, const A1Area& region) override;
     void mergeAreas(SheetHandle sheet, std::span<const A1Area> areas) override;
     void writeAreas(SheetHandle sheet, std::span<const AreaWrite> writes) override;
 
-    // ===== model side (tests and benchmarks; not calls: neither counted nor logged) =====
+    // ===== model side (tests and benchmarks; not calls of the object model) =====
     // Misuse (an unknown workbook or sheet, a bad address) throws std::invalid_argument.
     //
     // A sheet is named by its name in the active workbook (or the first workbook when none
@@ -201,28 +175,15 @@ public:
     // Every merged area of the sheet in absolute form, in reading order of their corners.
     std::vector<std::string> mergedAreas(std::string_view sheet) const;
 
-    // --- call log ---
-    struct Call {
-        std::string op;
-        std::vector<std::string> args;
-        std::string result;
-        bool failed = false;
-        std::string error;
-    };
-    const std::vector<Call>& calls() const;
-    // The calls of one op, in order (their args only).
-    std::vector<std::vector<std::string>> argsOf(std::string_view op) const;
-    void setRecording(bool on);  // the counter runs either way
-    std::uint64_t callCount() const;
-    void resetCalls();  // clears the log; the next call is call 1
-
-    // --- faults ---
-    void failCall(std::uint64_t k, HostError::Cause cause = HostError::Cause::Other);
-    void failOp(std::string op, HostError::Cause cause = HostError::Cause::Other);
-    void goneFrom(std::uint64_t k);
-    void clearFaults();
-
     // --- objects ---
+    // How a call log shows a handle: a workbook or sheet by its name, a range as
+    // `Sheet!$A$1:$B$2`, a walk over sheets by its workbook, a walk over cells by its range;
+    // "<unset>", "<released>", "<deleted sheet>" or "<closed workbook>" where that applies.
+    std::string describe(WorkbookHandle h) const override;
+    std::string describe(SheetHandle h) const override;
+    std::string describe(RangeHandle h) const override;
+    std::string describe(SheetEnumHandle h) const override;
+    std::string describe(CellEnumHandle h) const override;
     std::size_t liveHandles() const;
 
 private:
