@@ -1,4 +1,5 @@
-// Attach and fault runs: each test starts (and kills) its own soffice.
+// Attach and fault runs: each test starts (and kills) its own soffice, but for the fault
+// sweep, which runs on the soffice the program shares.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -10,14 +11,16 @@
 #include <thread>
 
 #include "CalcFixture.h"
+#include "FaultSweep.h"
+#include "host/A1Address.h"
 #include "host/Failure.h"
 #include "host/ForwardingHost.h"
-#include "texts/Texts.h"
 #include "host/calc/OfficeProcess.h"
 #include "merge/CommandView.h"
 #include "merge/SmartMerge.h"
 #include "merge/UnmergeFill.h"
 #include "support/RecordingView.h"
+#include "texts/Texts.h"
 
 namespace gridmoor::calctest {
 namespace {
@@ -162,6 +165,82 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(QuitCase{"smartMerge", &Command3_Click, texts::kMergeUnconfirmed},
                       QuitCase{"unmerge", &Command4_Click, texts::kUnmergeStopped}),
     [](const ::testing::TestParamInfo<QuitCase>& p) { return std::string(p.param.name); });
+
+// The fault sweep's workbooks in a real Calc: each run on a new document made through the
+// probe, read back through the probe and a run of the backend's own. One backend serves
+// every run, as one serves the tool through its runs however they fail.
+class CalcSweep : public testing::SweepBackend {
+public:
+    CalcSweep(void (*build)(calc::CalcProbe&), std::string_view range)
+        : probe_(sharedOffice().pipeName()),
+          backend_({sharedOffice().pipeName(), true, false}),
+          build_(build),
+          area_(A1Address::parse(range, "").value().areas().front()) {}
+
+    BulkHost& fresh() override {
+        probe_.newWorkbook("Sheet1");
+        build_(probe_);
+        return backend_;
+    }
+    testing::WorkbookState state() override {
+        testing::WorkbookState s;
+        try {
+            HostLink link(backend_);
+            link.attach();
+            if (link.empty()) throw HostError(HostError::Cause::Gone, "no Calc to attach");
+            s.values = backend_.readBlock(backend_.Sheets(link.app(), "Sheet1"), area_).values;
+        } catch (const HostError& e) {
+            ADD_FAILURE() << "the workbook cannot be read back: " << e.what();
+        }
+        s.sheets = probe_.sheetNames();
+        s.activeSheet = probe_.activeSheet();
+        // Calc has no setting for prompts (calls through the API never prompt) and shows none.
+        s.screenUpdating = !probe_.controllersLocked();
+        return s;
+    }
+
+private:
+    calc::CalcProbe probe_;
+    CalcHost backend_;
+    void (*build_)(calc::CalcProbe&);
+    A1Area area_;
+};
+
+// The smart merge's workbook as the in-memory sweep has it, less the chart sheet (Calc has
+// none): Sheet1 with the bold column, Sheet2, and an interrupted run's scratch sheet.
+void buildMergeWorkbook(calc::CalcProbe& probe) {
+    probe.addSheet("Sheet2");
+    probe.addSheet(texts::kScratchSheetName);
+    probe.enterColumn("Sheet1", "B2", {"a", "a", "b", "b", "b", "=1/0", "c", "", ""});
+    probe.setBold("Sheet1", "B2:B10");
+}
+
+// The unmerge's workbook as the in-memory sweep has it; a Calc cell holds no empty text, so
+// B7 is blank here.
+void buildFillWorkbook(calc::CalcProbe& probe) {
+    probe.addSheet("Sheet2");
+    probe.enterColumn("Sheet1", "B2", {"x", "", "", "y", "", "", "0", ""});
+    probe.merge("Sheet1", "B2:B4");
+    probe.merge("Sheet1", "B5:B6");
+}
+
+// Each command through the batching layer, as the product runs it, and call by call, so
+// that the single calls the layer turns into bulk ones fail in Calc too.
+TEST(CalcFaultSweep, SmartMergeSurvivesEveryFailingCall) {
+    for (bool batched : {true, false}) {
+        SCOPED_TRACE(batched ? "batched" : "call by call");
+        CalcSweep calc(buildMergeWorkbook, "B2:B10");
+        testing::sweep(calc, testing::smartMergeSweep(batched), testing::checkSmartMerge);
+    }
+}
+
+TEST(CalcFaultSweep, UnmergeFillSurvivesEveryFailingCall) {
+    for (bool batched : {true, false}) {
+        SCOPED_TRACE(batched ? "batched" : "call by call");
+        CalcSweep calc(buildFillWorkbook, "B2:B9");
+        testing::sweep(calc, testing::unmergeFillSweep(batched), testing::checkUnmergeFill);
+    }
+}
 
 }  // namespace
 }  // namespace gridmoor::calctest
