@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Draws the tool's icon and writes it as gridmoor.ico: one 48 x 48 image, 8 bits per
 pixel with a 256-colour palette and a 1-bit transparency mask, the form both the Linux
-and the Windows window load. Run from this folder; standard library only."""
+and the Windows window load; and as linux/gridmoor-48.png, the same image for the desktop's
+icon theme (48 x 48 is the only size it is drawn at). Run from this folder; standard
+library only."""
 
 import struct
+import zlib
 
 SIZE = 48
 TRANSPARENT = None
@@ -69,5 +72,23 @@ def write_ico(px, path):
         f.write(directory + entry + image)
 
 
+def write_png(px, path):
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    raw = bytearray()
+    for row in px:
+        raw.append(0)  # filter type None
+        for c in row:
+            raw.extend((0, 0, 0, 0) if c is TRANSPARENT else (*PALETTE[c], 0xFF))
+    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+                chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
 if __name__ == "__main__":
-    write_ico(draw(), "gridmoor.ico")
+    image = draw()
+    write_ico(image, "gridmoor.ico")
+    write_png(image, "linux/gridmoor-48.png")
