@@ -12,6 +12,8 @@ packages=(
   xvfb xauth openbox x11-utils xdotool
   # LibreOffice Calc and its SDK
   libreoffice-calc libreoffice-core libreoffice-dev
+  # the Debian package: building it, checking it, and reading the installed window
+  dpkg-dev lintian dbus at-spi2-core python3-pyatspi
 )
 if [[ "${GRIDMOOR_WINDOWS:-1}" == 1 ]]; then
   # cross-building and testing the Windows program under Wine

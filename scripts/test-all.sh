@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Gridmoor and runs every test on a fresh Debian machine: installs what is needed,
-# builds the release preset and runs all its tests (a private headless Calc and Xvfb are
-# started by the tests that need them), cross-builds the Windows program and runs its tests
-# under Wine, then builds and runs the native tests again under AddressSanitizer and
+# builds the default preset and runs all its tests (a private headless Calc and Xvfb are
+# started by the tests that need them), builds, checks and installs the Debian package and
+# starts the installed program beside Calc, cross-builds the Windows program and runs its
+# tests under Wine, then builds and runs the native tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +21,9 @@ run_tests() {
 cmake --preset default
 cmake --build --preset default
 run_tests default
+
+# The Debian package: built, checked, installed, started beside Calc, removed.
+tests/app/check-installed-package.sh
 
 tests/excel/run-wine-tests.sh
 
