@@ -197,6 +197,27 @@ A1Area A1Area::spanWith(const A1Area& o) const noexcept {
             std::max(right, o.right)};
 }
 
+std::optional<A1Area> A1Area::offsetBy(std::int64_t rows, std::int64_t columns) const noexcept {
+    // A valid area moved by more than the sheet's extent leaves it; beyond that bound the
+    // sums below could overflow.
+    if (!valid() || rows < -kMaxRows || rows > kMaxRows || columns < -kMaxColumns ||
+        columns > kMaxColumns)
+        return std::nullopt;
+    const A1Area moved{
+        static_cast<std::int32_t>(top + rows), static_cast<std::int32_t>(left + columns),
+        static_cast<std::int32_t>(bottom + rows), static_cast<std::int32_t>(right + columns)};
+    if (!moved.valid()) return std::nullopt;
+    return moved;
+}
+
+std::optional<A1Area> A1Area::resized(std::int64_t rows, std::int64_t columns) const noexcept {
+    if (rows < 1 || columns < 1 || rows > kMaxRows || columns > kMaxColumns) return std::nullopt;
+    const A1Area sized{top, left, static_cast<std::int32_t>(top + rows - 1),
+                       static_cast<std::int32_t>(left + columns - 1)};
+    if (!sized.valid()) return std::nullopt;
+    return sized;
+}
+
 std::string absoluteAddress(const A1Area& a) {
     if (a.wholeRows()) return "$" + std::to_string(a.top) + ":$" + std::to_string(a.bottom);
     if (a.wholeColumns()) return "$" + columnLetters(a.left) + ":$" + columnLetters(a.right);

@@ -64,6 +64,14 @@ struct A1Area {
     }
     // The smallest area holding both.
     A1Area spanWith(const A1Area& o) const noexcept;
+    // The top-left cell.
+    A1Area topLeft() const noexcept { return cell(top, left); }
+    // The area moved by `rows` down and `columns` right (negative: up, left); nothing when
+    // any of its cells would leave the sheet. Any offset is safe to give: nothing overflows.
+    std::optional<A1Area> offsetBy(std::int64_t rows, std::int64_t columns) const noexcept;
+    // The area of `rows` x `columns` cells at this area's top-left cell; nothing when it
+    // would leave the sheet or a count is below 1.
+    std::optional<A1Area> resized(std::int64_t rows, std::int64_t columns) const noexcept;
 
     friend bool operator==(const A1Area&, const A1Area&) = default;
 };

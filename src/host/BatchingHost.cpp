@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "host/Failure.h"
+#include "host/HandleTable.h"
 #include "host/MergeIndex.h"
 
 namespace gridmoor {
@@ -24,19 +25,6 @@ bool isBlank(const CellValue& v) {
 // decides; this only lets a walk go on without asking.
 CellValue expectedAfter(const CellValue& written) {
     return isBlank(written) ? CellValue() : written;
-}
-
-// Adds `a` to the index grown to the union with every area it meets, until it meets
-// none: the object model's rule for a merge that meets merged areas.
-void addGrown(MergeIndex& index, A1Area a) {
-    std::vector<std::uint32_t> met;
-    for (index.meeting(a, met); !met.empty(); index.meeting(a, met)) {
-        for (const std::uint32_t id : met) {
-            a = a.spanWith(index.get(id).area);
-            index.remove(id);
-        }
-    }
-    index.add(a, true);
 }
 
 std::array<std::int32_t, 4> key(const A1Area& a) {
@@ -62,14 +50,14 @@ struct BatchingHost::Impl {
 
     // A range handed out: virtual while `real` is unset, in which case `area` says what
     // it is. Ranges that came from the backend know their area only when it was asked.
+    // A released range's id goes to the next range, so a walk that releases each cell
+    // keeps the table small.
     struct RangeEntry {
         SheetHandle sheet;
         std::optional<A1Area> area;
         RangeHandle real;
-        bool live = false;
     };
-    std::vector<RangeEntry> ranges;
-    std::vector<std::uint32_t> freeRanges;
+    HandleTable<RangeEntry, IdReuse::Reuse> ranges;
 
     // An enumeration of cells: over known areas here, or the backend's own (`real`).
     struct CellWalk {
@@ -79,7 +67,7 @@ struct BatchingHost::Impl {
         std::int64_t next = 0;  // row-major position in the current area
         CellEnumHandle real;
     };
-    std::vector<CellWalk> walks;
+    HandleTable<CellWalk, IdReuse::Reuse> walks;
 
     // The area being walked, as read once, with the fill writes collected on it.
     struct Block {
@@ -109,39 +97,20 @@ struct BatchingHost::Impl {
     std::exception_ptr failed;
 
     // ------------------------------------------------------------------ handles
-    RangeHandle addRange(RangeEntry e) {
-        e.live = true;
-        if (!freeRanges.empty()) {
-            const std::uint32_t id = freeRanges.back();
-            freeRanges.pop_back();
-            ranges[id - 1] = std::move(e);
-            return RangeHandle{id};
-        }
-        ranges.push_back(std::move(e));
-        return RangeHandle{static_cast<std::uint32_t>(ranges.size())};
-    }
     RangeHandle virtualRange(SheetHandle sheet, const A1Area& area) {
-        return addRange({sheet, area, {}, false});
+        return RangeHandle{ranges.insert({sheet, area, {}})};
     }
     RangeHandle realRange(SheetHandle sheet, RangeHandle real) {
-        return addRange({sheet, std::nullopt, real, false});
+        return RangeHandle{ranges.insert({sheet, std::nullopt, real})};
     }
 
-    RangeEntry& entry(RangeHandle h, const char* what) {
-        if (!h) throw HostError(Cause::NotFound, std::string(what) + ": object is not set");
-        if (h.id > ranges.size() || !ranges[h.id - 1].live)
-            throw HostError(Cause::NotFound, std::string(what) + ": object was released");
-        return ranges[h.id - 1];
-    }
+    RangeEntry& entry(RangeHandle h, const char* what) { return ranges.at(h.id, what); }
 
     // The backend's range for the handle, made when first needed.
     RangeHandle real(RangeHandle h, const char* what) {
         RangeEntry& e = entry(h, what);
-        if (!e.real) {
-            const RangeHandle made = backend.Range(e.sheet, absoluteAddress(*e.area));
-            ranges[h.id - 1].real = made;  // `e` may have moved if Range re-entered
-        }
-        return ranges[h.id - 1].real;
+        if (!e.real) e.real = backend.Range(e.sheet, absoluteAddress(*e.area));
+        return e.real;
     }
 
     // The one area of a virtual range or a range whose area was learnt.
@@ -300,7 +269,7 @@ struct BatchingHost::Impl {
     // nothing, need no call.
     void mergeOnSheet(SheetHandle sheet, const std::vector<A1Area>& areas) {
         MergeIndex index;
-        for (const A1Area& a : areas) addGrown(index, a);
+        for (const A1Area& a : areas) index.addGrown(a);
         std::vector<A1Area> existing;
         std::set<std::array<std::int32_t, 4>> known;
         std::optional<A1Area> asked;
@@ -317,7 +286,7 @@ struct BatchingHost::Impl {
             for (const A1Area& e : existing) {
                 index.meeting(e, met);
                 if (met.empty() || (met.size() == 1 && e.inside(index.get(met[0]).area))) continue;
-                addGrown(index, e);
+                index.addGrown(e);
                 grew = true;
             }
         }
@@ -330,7 +299,6 @@ struct BatchingHost::Impl {
     // Forgets everything of the run; collected work is dropped.
     void forget() noexcept {
         ranges.clear();
-        freeRanges.clear();
         walks.clear();
         block.reset();
         merges.clear();
@@ -362,11 +330,10 @@ void BatchingHost::endRun() noexcept {
 
 void BatchingHost::release(RangeHandle range) noexcept {
     Impl& m = *impl_;
-    if (!range || range.id > m.ranges.size() || !m.ranges[range.id - 1].live) return;
-    Impl::RangeEntry& e = m.ranges[range.id - 1];
-    if (e.real) m.backend.release(e.real);
-    e = {};
-    m.freeRanges.push_back(range.id);
+    const Impl::RangeEntry* e = m.ranges.find(range.id);
+    if (!e) return;
+    if (e->real) m.backend.release(e->real);
+    m.ranges.erase(range.id);
 }
 
 std::optional<AppHandle> BatchingHost::attach(std::string_view className) {
@@ -511,12 +478,8 @@ RangeHandle BatchingHost::offset(RangeHandle range, std::optional<long> rowOffse
     Impl& m = *impl_;
     const Impl::RangeEntry& e = m.entry(range, "Offset");
     if (e.area && !e.area->wholeColumns() && !e.area->wholeRows()) {
-        const long dr = rowOffset.value_or(0);
-        const A1Area moved{static_cast<std::int32_t>(e.area->top + dr),
-                           static_cast<std::int32_t>(e.area->left + columnOffset),
-                           static_cast<std::int32_t>(e.area->bottom + dr),
-                           static_cast<std::int32_t>(e.area->right + columnOffset)};
-        if (moved.valid()) return m.virtualRange(e.sheet, moved);
+        if (const auto moved = e.area->offsetBy(rowOffset.value_or(0), columnOffset))
+            return m.virtualRange(e.sheet, *moved);
     }
     const SheetHandle sheet = e.sheet;
     return m.realRange(sheet, m.backend.offset(m.real(range, "Offset"), rowOffset, columnOffset));
@@ -611,15 +574,12 @@ CellEnumHandle BatchingHost::enumerateCells(RangeHandle range) {
         walk.areas.clear();
         walk.real = m.backend.enumerateCells(m.real(range, "_NewEnum"));
     }
-    m.walks.push_back(std::move(walk));
-    return CellEnumHandle{static_cast<std::uint32_t>(m.walks.size())};
+    return CellEnumHandle{m.walks.insert(std::move(walk))};
 }
 
 std::optional<RangeHandle> BatchingHost::nextCell(CellEnumHandle e) {
     Impl& m = *impl_;
-    if (!e || e.id > m.walks.size())
-        throw HostError(Cause::NotFound, "_NewEnum: object is not set");
-    Impl::CellWalk& w = m.walks[e.id - 1];
+    Impl::CellWalk& w = m.walks.at(e.id, "_NewEnum");
     if (w.real) {
         m.sync();
         const std::optional<RangeHandle> cell = m.backend.nextCell(w.real);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace gridmoor {
 
@@ -142,6 +143,16 @@ std::uint32_t MergeIndex::add(const A1Area& area, bool coveredClean) {
     return id;
 }
 
+std::uint32_t MergeIndex::addGrown(A1Area area) {
+    for (meeting(area, met_); !met_.empty(); meeting(area, met_)) {
+        for (const std::uint32_t id : met_) {
+            area = area.spanWith(areas_[id].area);
+            remove(id);
+        }
+    }
+    return add(area, false);
+}
+
 std::uint32_t MergeIndex::reshape(std::uint32_t id, const A1Area& area, bool coveredClean) {
     const A1Area old = areas_[id].area;
     const bool byRows = listedByRows(area);
@@ -191,6 +202,40 @@ std::vector<A1Area> MergeIndex::all() const {
         return a.top != b.top ? a.top < b.top : a.left < b.left;
     });
     return out;
+}
+
+namespace {
+
+bool readingOrder(const A1Area& a, const A1Area& b) noexcept {
+    return a.top != b.top ? a.top < b.top : a.left < b.left;
+}
+
+// The areas of `from` that `other` lacks; both in reading order and each of disjoint areas,
+// so no two areas of one list share a top-left cell.
+std::vector<A1Area> missingFrom(const std::vector<A1Area>& from, const std::vector<A1Area>& other) {
+    std::vector<A1Area> out;
+    auto o = other.begin();
+    for (const A1Area& a : from) {
+        while (o != other.end() && readingOrder(*o, a)) ++o;
+        if (o == other.end() || *o != a) out.push_back(a);
+    }
+    return out;
+}
+
+}  // namespace
+
+MergeProjection::MergeProjection(std::vector<A1Area> existing) : existing_(std::move(existing)) {
+    for (const A1Area& a : existing_) index_.add(a, false);
+    std::sort(existing_.begin(), existing_.end(), readingOrder);
+}
+
+void MergeProjection::merge(const A1Area& range) {
+    if (!range.isCell()) index_.addGrown(range);
+}
+
+MergeProjection::Diff MergeProjection::diff() const {
+    const std::vector<A1Area> now = index_.all();
+    return {missingFrom(existing_, now), missingFrom(now, existing_)};
 }
 
 }  // namespace gridmoor

@@ -1,5 +1,5 @@
-// MergeIndex: the merged areas of one sheet (the in-memory host's, or the areas the
-// batching layer is about to merge).
+// MergeIndex: the merged areas of one sheet (the in-memory host's, the areas the batching
+// layer is about to merge, or those the Calc backend works out before sending a change).
 //
 // Merged areas never overlap. An area no wider than it is tall is listed in the line of
 // every column it covers, keyed by its top row; a wider one in the line of every row it
@@ -82,6 +82,10 @@ public:
 
     // Adds an area that overlaps none of the present ones; returns its id.
     std::uint32_t add(const A1Area& area, bool coveredClean);
+    // Adds `area` as the object model merges it: grown to the union with every area it
+    // meets, again and again until it meets none, the areas taken in removed. Nothing is
+    // known of the grown area's cells (coveredClean is false). Returns its id.
+    std::uint32_t addGrown(A1Area area);
     // Gives an area new bounds that overlap no other area; cheap when it keeps its columns
     // (an area listed by column) or its rows (one listed by row), as when a merged strip
     // grows at one end.
@@ -96,11 +100,41 @@ private:
     static bool listedByRows(const A1Area& a) noexcept { return a.columns() > a.rows(); }
 
     std::vector<MergedArea> areas_;    // by id; slots of removed areas are reused
+    std::vector<std::uint32_t> met_;   // addGrown's buffer, kept from call to call
     std::vector<std::uint32_t> free_;  // ids of removed areas
     std::vector<bool> alive_;
     std::size_t count_ = 0;
     std::map<std::int32_t, SortedLine> byColumn_;  // column -> areas listed by column, by top
     std::map<std::int32_t, SortedLine> byRow_;     // row -> areas listed by row, by left
+};
+
+// The merged areas of a sheet region as a sequence of merges leaves them, and how they differ
+// from the areas the region had: what a backend needs that reads a region's merged areas
+// once, applies many merges in memory and sends the application only the difference.
+// On top of the index's union rule (addGrown): a merge over a single cell changes nothing,
+// as the object model merges no lone cell, and an area merged again exactly as it stands
+// is neither removed nor added.
+class MergeProjection {
+public:
+    // `existing`: the region's merged areas, disjoint, each of two or more cells.
+    explicit MergeProjection(std::vector<A1Area> existing);
+
+    // One merge over `range`.
+    void merge(const A1Area& range);
+
+    // The merged areas now, in reading order of their top-left cells.
+    std::vector<A1Area> current() const { return index_.all(); }
+
+    struct Diff {
+        std::vector<A1Area> removed;  // areas the region had and no longer has
+        std::vector<A1Area> added;    // areas it has now and did not have
+    };
+    // Both lists in reading order.
+    Diff diff() const;
+
+private:
+    MergeIndex index_;
+    std::vector<A1Area> existing_;  // in reading order
 };
 
 template <class F>

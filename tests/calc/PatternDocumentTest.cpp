@@ -10,8 +10,8 @@ namespace {
 
 struct BandCase {
     const char* name;
-    Area target;
-    std::vector<Area> wanted;
+    A1Area target;
+    std::vector<A1Area> wanted;
     std::vector<PatternBand> bands;
 };
 
@@ -27,7 +27,7 @@ TEST_P(PatternBandsTest, LaysOutTheRows) {
         EXPECT_EQ(b.first, next);
         next = b.last + 1;
         for (const auto& a : c.wanted) {
-            const long top = a.firstRow - c.target.firstRow, bottom = a.lastRow - c.target.firstRow;
+            const long top = a.top - c.target.top, bottom = a.bottom - c.target.top;
             EXPECT_FALSE(top <= b.last && bottom > b.last) << "band ending at " << b.last;
         }
     }
@@ -75,8 +75,8 @@ std::vector<std::string> rowsOf(const std::string& xml) {
 }
 
 TEST(PatternDocument, CarriesValuesSpansAndEscapes) {
-    const Area target{2, 2, 3, 3};  // B2:C3
-    const std::vector<Area> wanted{{2, 2, 3, 2}};
+    const A1Area target{2, 2, 3, 3};  // B2:C3
+    const std::vector<A1Area> wanted{{2, 2, 3, 2}};
     const auto xml =
         patternDocument(target, wanted, {{0, 1}}, {number(1.5), text("a<b&c>"), {}, text("x y")});
     ASSERT_TRUE(xml);

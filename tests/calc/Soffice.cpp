@@ -51,8 +51,8 @@ void copyFinishedProfile(const std::string& home) {
 
 Soffice::Soffice(std::string pipeName, bool listen, bool windowed)
     : pipe_(std::move(pipeName)), listen_(listen), windowed_(windowed) {
-    char tmpl[] = "/tmp/gridmoor-calc-XXXXXX";
-    if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    std::string tmpl = (std::filesystem::temp_directory_path() / "gridmoor-calc-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     home_ = tmpl;
     copyFinishedProfile(home_);
     ::setenv("HOME", home_.c_str(), 1);
@@ -99,7 +99,7 @@ Soffice::Soffice(std::string pipeName, bool listen, bool windowed)
 bool Soffice::waitReady(int seconds) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     const std::string single = calc::singleInstancePipePath();
-    const std::string uno = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + pipe_;
+    const std::string uno = calc::oslPipePath(pipe_);
     while (std::chrono::steady_clock::now() < until) {
         if (socketAccepts(single) && (!listen_ || socketAccepts(uno))) {
             if (listen_) return true;

@@ -153,6 +153,79 @@ TEST(ColumnNumber, AnyCaseUpToXfdAndNothingElse) {
     EXPECT_EQ(columnNumber(""), std::nullopt);
 }
 
+// Moving and sizing an area at the sheet's limits: a result that would leave the sheet is
+// nothing, and no offset, however large, wraps around into the sheet.
+struct ReshapeCase {
+    const char* name;
+    const char* area;
+    std::int64_t rows;
+    std::int64_t columns;
+    const char* printed;  // nullptr: nothing
+};
+
+void PrintTo(const ReshapeCase& c, std::ostream* os) {
+    *os << c.name << " (" << c.area << " by " << c.rows << ", " << c.columns << ")";
+}
+
+A1Area areaOf(const char* text) {
+    return A1Address::parse(text, "Sheet1")->areas().front();
+}
+
+std::optional<std::string> printedOrNothing(const std::optional<A1Area>& a) {
+    if (!a) return std::nullopt;
+    return absoluteAddress(*a);
+}
+
+std::optional<std::string> expected(const char* printed) {
+    if (!printed) return std::nullopt;
+    return std::string(printed);
+}
+
+class OffsetByTest : public ::testing::TestWithParam<ReshapeCase> {};
+
+TEST_P(OffsetByTest, MovesWithinTheSheetOnly) {
+    const auto& c = GetParam();
+    EXPECT_EQ(printedOrNothing(areaOf(c.area).offsetBy(c.rows, c.columns)), expected(c.printed));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OffsetByTest,
+    ::testing::Values(ReshapeCase{"Down", "B2:C3", 1, 0, "$B$3:$C$4"},
+                      ReshapeCase{"UpLeft", "B2:C3", -1, -1, "$A$1:$B$2"},
+                      ReshapeCase{"AboveRowOne", "B2:C3", -2, 0, nullptr},
+                      ReshapeCase{"BeforeColumnA", "B2", 0, -2, nullptr},
+                      ReshapeCase{"ToTheLastRow", "A1048575", 1, 0, "$A$1048576"},
+                      ReshapeCase{"PastTheLastRow", "A1048576", 1, 0, nullptr},
+                      ReshapeCase{"ToXfd", "XFC1", 0, 1, "$XFD$1"},
+                      ReshapeCase{"PastXfd", "XFD1", 0, 1, nullptr},
+                      ReshapeCase{"WholeColumnDown", "B:B", 1, 0, nullptr},
+                      ReshapeCase{"WholeColumnAcross", "B:B", 0, 2, "$D:$D"},
+                      ReshapeCase{"HugeRows", "A1", std::int64_t{1} << 40, 0, nullptr},
+                      ReshapeCase{"HugeNegativeColumns", "XFD1", 0, -(std::int64_t{1} << 40),
+                                  nullptr},
+                      ReshapeCase{"WrapsNotAround", "A2", 4294967295, 0, nullptr}),
+    [](const ::testing::TestParamInfo<ReshapeCase>& p) { return std::string(p.param.name); });
+
+class ResizedTest : public ::testing::TestWithParam<ReshapeCase> {};
+
+TEST_P(ResizedTest, KeepsTheTopLeftCell) {
+    const auto& c = GetParam();
+    EXPECT_EQ(printedOrNothing(areaOf(c.area).resized(c.rows, c.columns)), expected(c.printed));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ResizedTest,
+    ::testing::Values(ReshapeCase{"CellToBlock", "B2", 3, 2, "$B$2:$C$4"},
+                      ReshapeCase{"BlockToCell", "B2:D9", 1, 1, "$B$2"},
+                      ReshapeCase{"ToTheLastRow", "A2", 1048575, 1, "$A$2:$A$1048576"},
+                      ReshapeCase{"PastTheLastRow", "A2", 1048576, 1, nullptr},
+                      ReshapeCase{"ToXfd", "B1", 1, 16383, "$B$1:$XFD$1"},
+                      ReshapeCase{"PastXfd", "B1", 1, 16384, nullptr},
+                      ReshapeCase{"NoRows", "B2", 0, 1, nullptr},
+                      ReshapeCase{"NegativeColumns", "B2", 1, -1, nullptr},
+                      ReshapeCase{"Huge", "A1", std::int64_t{1} << 40, 1, nullptr}),
+    [](const ::testing::TestParamInfo<ReshapeCase>& p) { return std::string(p.param.name); });
+
 struct NameCase {
     const char* a;
     const char* b;

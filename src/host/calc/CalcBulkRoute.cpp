@@ -21,14 +21,16 @@
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XMergeable.hpp>
 #include <cstdlib>
+#include <filesystem>
 #include <osl/file.hxx>
+#include <string_view>
+#include <system_error>
 #include <tuple>
 
 #include "host/calc/CalcImpl.h"
 
 namespace gridmoor {
 
-using calc::Area;
 using calc::fromCalc;
 using calc::fromU;
 using calc::toU;
@@ -43,18 +45,17 @@ namespace {
 // The target's cells as the pattern carries them, from its data array (row-major over
 // `target`) and its truly empty cells.
 std::vector<calc::PatternCell> patternCells(
-    const Area& target, const uno::Sequence<uno::Sequence<uno::Any>>& data,
+    const A1Area& target, const uno::Sequence<uno::Sequence<uno::Any>>& data,
     const uno::Sequence<table::CellRangeAddress>& emptyRects) {
     using Kind = calc::PatternCell::Kind;
     const long rows = target.rows(), cols = target.columns();
     std::vector<calc::PatternCell> cells(static_cast<std::size_t>(rows * cols));
     std::vector<char> empty(cells.size(), 0);
     for (const auto& rect : emptyRects) {
-        const Area e = fromCalc(rect);
-        for (long r = e.firstRow; r <= e.lastRow; ++r) {
-            for (long c = e.firstColumn; c <= e.lastColumn; ++c) {
-                empty[static_cast<std::size_t>((r - target.firstRow) * cols + c -
-                                               target.firstColumn)] = 1;
+        const A1Area e = fromCalc(rect);
+        for (long r = e.top; r <= e.bottom; ++r) {
+            for (long c = e.left; c <= e.right; ++c) {
+                empty[static_cast<std::size_t>((r - target.top) * cols + c - target.left)] = 1;
             }
         }
     }
@@ -78,6 +79,24 @@ std::vector<calc::PatternCell> patternCells(
         }
     }
     return cells;
+}
+
+// Writes the pattern document to a new file in the system's temporary directory (TMPDIR,
+// else /tmp); its path, or nothing when it cannot be written (the file is gone then).
+std::optional<std::string> writePatternFile(const std::string& xml) {
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    if (ec) return std::nullopt;
+    constexpr std::string_view kSuffix = ".fods";
+    std::string name = (dir / "gridmoor-pattern-XXXXXX").string() + std::string(kSuffix);
+    const int fd = ::mkstemps(name.data(), static_cast<int>(kSuffix.size()));
+    if (fd < 0) return std::nullopt;
+    const ScopeExit closeFile([fd] { ::close(fd); });
+    if (::write(fd, xml.data(), xml.size()) != static_cast<ssize_t>(xml.size())) {
+        ::unlink(name.c_str());
+        return std::nullopt;
+    }
+    return name;
 }
 
 }  // namespace
@@ -143,7 +162,7 @@ void CalcHost::Impl::restoreContents(const Sheet& s, const Reference<table::XCel
 // exactly. The result is read back; on any difference the values are written back and
 // false returned, so the caller takes the one-area-at-a-time route. Returns false without
 // touching anything when a precondition fails.
-bool CalcHost::Impl::bulkMerges(Sheet& dst, const Area& target, std::vector<Area> wanted) {
+bool CalcHost::Impl::bulkMerges(Sheet& dst, const A1Area& target, std::vector<A1Area> wanted) {
     if (!options.bulkRoute || wanted.size() < kBulkMinimum) return false;
     Reference<table::XCellRange> range = cellRange(dst, target);
     if (!onlyPlainCells(range)) return false;
@@ -153,15 +172,11 @@ bool CalcHost::Impl::bulkMerges(Sheet& dst, const Area& target, std::vector<Area
         calc::patternDocument(target, wanted, bands, patternCells(target, was.data, was.empty));
     if (!xml) return false;
 
-    char path[] = "/tmp/gridmoor-pattern-XXXXXX.fods";
-    const int fd = ::mkstemps(path, 5);
-    if (fd < 0) return false;
-    const ScopeExit removeFile([&path] { ::unlink(path); });
-    const bool written = ::write(fd, xml->data(), xml->size()) == static_cast<ssize_t>(xml->size());
-    ::close(fd);
-    if (!written) return false;
+    const std::optional<std::string> path = writePatternFile(*xml);
+    if (!path) return false;
+    const ScopeExit removeFile([&path] { ::unlink(path->c_str()); });
     OUString url;
-    if (osl::FileBase::getFileURLFromSystemPath(toU(path), url) != osl::FileBase::E_None)
+    if (osl::FileBase::getFileURLFromSystemPath(toU(*path), url) != osl::FileBase::E_None)
         return false;
 
     const Reference<sheet::XSpreadsheetDocument> pattern = loadPattern(url);
@@ -202,7 +217,7 @@ uno::Reference<sheet::XSpreadsheetDocument> CalcHost::Impl::loadPattern(const OU
 
 // Splits every merged area of `range` (the target), then copies each band of the pattern
 // sheet `tab` to its place in the target.
-void CalcHost::Impl::copyBands(Sheet& dst, const Area& target,
+void CalcHost::Impl::copyBands(Sheet& dst, const A1Area& target,
                                const Reference<table::XCellRange>& range, sal_Int16 tab,
                                const std::vector<calc::PatternBand>& bands) {
     const long cols = target.columns();
@@ -213,8 +228,8 @@ void CalcHost::Impl::copyBands(Sheet& dst, const Area& target,
         const auto column = static_cast<long>(j) * cols;
         changing(dst.doc);
         move->copyRange(
-            table::CellAddress{dstTab, static_cast<sal_Int32>(target.firstColumn - 1),
-                               static_cast<sal_Int32>(target.firstRow - 1 + bands[j].first)},
+            table::CellAddress{dstTab, static_cast<sal_Int32>(target.left - 1),
+                               static_cast<sal_Int32>(target.top - 1 + bands[j].first)},
             table::CellRangeAddress{tab, static_cast<sal_Int32>(column), 0,
                                     static_cast<sal_Int32>(column + cols - 1),
                                     static_cast<sal_Int32>(bands[j].last - bands[j].first)});
@@ -223,15 +238,15 @@ void CalcHost::Impl::copyBands(Sheet& dst, const Area& target,
 
 // Whether the target reads back as it should after the copy: every value as `was`, and
 // exactly the `wanted` merged areas.
-bool CalcHost::Impl::readBackMatches(Sheet& dst, const Area& target,
+bool CalcHost::Impl::readBackMatches(Sheet& dst, const A1Area& target,
                                      const Reference<table::XCellRange>& range, const Contents& was,
-                                     std::vector<Area> wanted) {
+                                     std::vector<A1Area> wanted) {
     if (!(contentsOf(range) == was)) return false;
-    Area region = target;
-    std::vector<Area> now = mergedAreas(dst, region);
-    auto order = [](const Area& x, const Area& y) {
-        return std::tie(x.firstRow, x.firstColumn, x.lastRow, x.lastColumn) <
-               std::tie(y.firstRow, y.firstColumn, y.lastRow, y.lastColumn);
+    A1Area region = target;
+    std::vector<A1Area> now = mergedAreas(dst, region);
+    auto order = [](const A1Area& x, const A1Area& y) {
+        return std::tie(x.top, x.left, x.bottom, x.right) <
+               std::tie(y.top, y.left, y.bottom, y.right);
     };
     std::sort(now.begin(), now.end(), order);
     std::sort(wanted.begin(), wanted.end(), order);
@@ -242,7 +257,7 @@ bool CalcHost::Impl::readBackMatches(Sheet& dst, const Area& target,
 // their formatting, which the route's pattern overlays, also when its read-back differs
 // and it returns false with the values put back. Declines at once where a merged area
 // crosses the region's edge, as splitting the region would cut it.
-bool CalcHost::Impl::mergeInBulk(Sheet& s, const Area& region, std::vector<Area> wanted) {
+bool CalcHost::Impl::mergeInBulk(Sheet& s, const A1Area& region, std::vector<A1Area> wanted) {
     if (grownOverMergedAreas(s, region) != region) return false;
     const std::vector<FormatGroup> formats = formatGroups(s, region);
     // Opens the run's undo group before the route's first change (the pattern sheet).

@@ -21,13 +21,38 @@ using uno::Reference;
 using uno::UNO_QUERY;
 using Cause = HostError::Cause;
 
+namespace {
+
+// Calc counts controller locks and open undo contexts; a client that died leaves as many as
+// it had nested, a handful at most. The loops that release them stop after this many, so a
+// document whose count does not fall (another client keeps locking it) cannot hold the
+// attach forever.
+constexpr int kMaxStaleLevels = 64;
+
+// The pause between two tries of the attach.
+constexpr std::chrono::milliseconds kRetryPause{100};
+// Tries to connect while the UNO pipe's file exists: a listener that is busy may refuse
+// for a moment (2 s).
+constexpr int kConnectTries = 20;
+// Tries after asking a running Calc to listen (10 s): an instance that is still starting,
+// or restarting after creating its profile, may drop the request.
+constexpr int kHandOffTries = 100;
+// The request is repeated every this many tries, and a refused one ends the waiting once
+// half the tries are gone.
+constexpr int kHandOffEvery = 10;
+constexpr int kHandOffGiveUpAfter = 50;
+// Without a single-instance pipe file for this many tries (1 s), the running soffice
+// belongs to another profile, not to this user's ordinary start.
+constexpr int kNoPipeTries = 10;
+
+}  // namespace
+
 void CalcHost::Impl::dropConnection() noexcept {
     desktop.clear();
     remote.clear();
     books.clear();
     sheets.clear();
     ranges.clear();
-    freeRanges.clear();
     docs.clear();
     pending.clear();
     clipboard.reset();
@@ -67,13 +92,14 @@ void CalcHost::Impl::clearStaleState() {
     while (it.is() && it->hasMoreElements()) {
         Reference<frame::XModel> model(it->nextElement(), UNO_QUERY);
         if (!model.is()) continue;
-        for (int i = 0; i < 64 && model->hasControllersLocked(); ++i) model->unlockControllers();
+        for (int i = 0; i < kMaxStaleLevels && model->hasControllersLocked(); ++i)
+            model->unlockControllers();
         Reference<document::XUndoManagerSupplier> us(model, UNO_QUERY);
         if (us.is()) {
             Reference<document::XUndoManager> undo = us->getUndoManager();
             // Leaving a context when none is open throws: that ends the loop.
             try {
-                for (int i = 0; i < 64 && undo.is(); ++i) undo->leaveUndoContext();
+                for (int i = 0; i < kMaxStaleLevels && undo.is(); ++i) undo->leaveUndoContext();
             } catch (const uno::Exception&) {
             }
         }
@@ -86,39 +112,37 @@ std::optional<AppHandle> CalcHost::Impl::attach() {
     bootstrapLocal();
     if (alive()) return AppHandle{1};
     dropConnection();
-    // A listener that is busy may refuse for a moment: while its pipe file exists, try a
-    // few times before concluding that nothing listens.
-    const std::string unoPipe =
-        "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + options.pipeName;
-    for (int i = 0; i < 20; ++i) {
+    // While the pipe file exists, try a few times before concluding that nothing listens.
+    const std::string unoPipe = calc::oslPipePath(options.pipeName);
+    for (int i = 0; i < kConnectTries; ++i) {
         if (tryConnect()) {
             clearStaleState();
             return AppHandle{1};
         }
         if (::access(unoPipe.c_str(), F_OK) != 0 || !calc::officeRunsForThisUser()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(kRetryPause);
     }
     // Nothing listens. Only a Calc that already runs is asked to listen; the hand-off goes
     // over the instance's own pipe and cannot start one.
     if (!calc::officeRunsForThisUser()) return std::nullopt;
     const std::string accept =
         "--accept=pipe,name=" + options.pipeName + ";urp;StarOffice.ComponentContext";
-    // An instance that is still starting (or restarting after creating its profile) may
-    // drop the request: ask again for a few seconds while it runs.
+    // Ask again for a few seconds while it runs.
     const std::string instancePipe = calc::singleInstancePipePath();
-    for (int i = 0; i < 100; ++i) {
-        // No pipe file for a second: the running soffice belongs to another profile, not to
-        // this user's ordinary start.
-        if (instancePipe.empty() || (::access(instancePipe.c_str(), F_OK) != 0 && i >= 10)) {
+    for (int i = 0; i < kHandOffTries; ++i) {
+        if (instancePipe.empty() ||
+            (::access(instancePipe.c_str(), F_OK) != 0 && i >= kNoPipeTries)) {
             break;
         }
-        if (i % 10 == 0 && !calc::handOffToRunningOffice(accept) && i >= 50) break;
+        if (i % kHandOffEvery == 0 && !calc::handOffToRunningOffice(accept) &&
+            i >= kHandOffGiveUpAfter)
+            break;
         if (tryConnect()) {
             clearStaleState();
             return AppHandle{1};
         }
         if (!calc::officeRunsForThisUser()) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(kRetryPause);
     }
     return std::nullopt;
 }

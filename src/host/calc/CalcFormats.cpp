@@ -16,7 +16,6 @@
 
 namespace gridmoor {
 
-using calc::Area;
 using calc::fromCalc;
 using rtl::OUString;
 using uno::Reference;
@@ -74,7 +73,7 @@ const uno::Sequence<OUString>& CalcHost::Impl::formatPropertyNames(
 }
 
 std::vector<CalcHost::Impl::FormatGroup> CalcHost::Impl::formatGroups(const Sheet& s,
-                                                                      const Area& a) {
+                                                                      const A1Area& a) {
     Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, a), UNO_QUERY_THROW);
     Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
     std::vector<FormatGroup> out;
@@ -89,8 +88,8 @@ std::vector<CalcHost::Impl::FormatGroup> CalcHost::Impl::formatGroups(const Shee
 }
 
 // Gives the cells of `target` the formatting of the same-sized area `from` of `src`.
-void CalcHost::Impl::pasteFormats(const Sheet& src, const Area& from, const Sheet& dst,
-                                  const Area& target) {
+void CalcHost::Impl::pasteFormats(const Sheet& src, const A1Area& from, const Sheet& dst,
+                                  const A1Area& target) {
     applyFormats(formatGroups(src, from), from, dst, target);
 }
 
@@ -99,13 +98,13 @@ void CalcHost::Impl::pasteFormats(const Sheet& src, const Area& from, const Shee
 // Only what differs is sent: a group whose every cell already has its formatting is left
 // alone, and of the others only the properties that differ go (setting formats on cells
 // that hold many merged areas costs Calc time that grows faster than the number of cells).
-void CalcHost::Impl::applyFormats(const std::vector<FormatGroup>& groups, const Area& from,
-                                  const Sheet& dst, const Area& target) {
+void CalcHost::Impl::applyFormats(const std::vector<FormatGroup>& groups, const A1Area& from,
+                                  const Sheet& dst, const A1Area& target) {
     const std::vector<FormatChange> changes = formatsDiffering(groups, from, dst, target);
     if (changes.empty()) return;
     Reference<lang::XMultiServiceFactory> factory(dst.doc, UNO_QUERY_THROW);
     const sal_Int16 dstSheet = sheetIndex(dst);
-    const long dr = target.firstRow - from.firstRow, dc = target.firstColumn - from.firstColumn;
+    const long dr = target.top - from.top, dc = target.left - from.left;
     for (const FormatChange& change : changes) {
         const FormatGroup& group = groups[change.group];
         uno::Sequence<table::CellRangeAddress> moved = group.rects;
@@ -144,20 +143,20 @@ void CalcHost::Impl::applyFormats(const std::vector<FormatGroup>& groups, const 
 }
 
 std::vector<CalcHost::Impl::FormatChange> CalcHost::Impl::formatsDiffering(
-    const std::vector<FormatGroup>& groups, const Area& from, const Sheet& dst,
-    const Area& target) {
+    const std::vector<FormatGroup>& groups, const A1Area& from, const Sheet& dst,
+    const A1Area& target) {
     const std::vector<FormatGroup> now = formatGroups(dst, target);
     const long cols = target.columns();
-    const long dr = target.firstRow - from.firstRow, dc = target.firstColumn - from.firstColumn;
+    const long dr = target.top - from.top, dc = target.left - from.left;
     // Which target group each target cell is in (-1: none).
     std::vector<int> nowAt(static_cast<std::size_t>(target.cells()), -1);
     for (std::size_t h = 0; h < now.size(); ++h) {
         for (const auto& rect : now[h].rects) {
-            const Area r = fromCalc(rect);
-            for (long row = r.firstRow; row <= r.lastRow; ++row) {
-                for (long col = r.firstColumn; col <= r.lastColumn; ++col) {
-                    nowAt[static_cast<std::size_t>((row - target.firstRow) * cols + col -
-                                                   target.firstColumn)] = static_cast<int>(h);
+            const A1Area r = fromCalc(rect);
+            for (long row = r.top; row <= r.bottom; ++row) {
+                for (long col = r.left; col <= r.right; ++col) {
+                    nowAt[static_cast<std::size_t>((row - target.top) * cols + col - target.left)] =
+                        static_cast<int>(h);
                 }
             }
         }
@@ -168,11 +167,11 @@ std::vector<CalcHost::Impl::FormatChange> CalcHost::Impl::formatsDiffering(
         // The target groups the source group's cells are in now; -1 for a cell in none.
         std::vector<char> met(now.size() + 1, 0);
         for (const auto& rect : x.rects) {
-            const Area r = fromCalc(rect);
-            for (long row = r.firstRow; row <= r.lastRow; ++row) {
-                for (long col = r.firstColumn; col <= r.lastColumn; ++col) {
-                    const int h = nowAt[static_cast<std::size_t>(
-                        (row + dr - target.firstRow) * cols + col + dc - target.firstColumn)];
+            const A1Area r = fromCalc(rect);
+            for (long row = r.top; row <= r.bottom; ++row) {
+                for (long col = r.left; col <= r.right; ++col) {
+                    const int h = nowAt[static_cast<std::size_t>((row + dr - target.top) * cols +
+                                                                 col + dc - target.left)];
                     met[static_cast<std::size_t>(h + 1)] = 1;
                 }
             }

@@ -14,7 +14,6 @@
 
 namespace gridmoor {
 
-using calc::Area;
 using rtl::OUString;
 using uno::Reference;
 using uno::UNO_QUERY;
@@ -36,30 +35,20 @@ SheetHandle CalcHost::Impl::addSheet(Reference<sheet::XSpreadsheetDocument> doc,
         sheetEntries.push_back(std::make_unique<SheetEntry>(SheetEntry{docId, name, false}));
         entry = sheetEntries.back().get();
     }
-    sheets.push_back({std::move(doc), std::move(s), entry});
-    return SheetHandle{static_cast<std::uint32_t>(sheets.size())};
+    return SheetHandle{sheets.insert({std::move(doc), std::move(s), entry})};
 }
-RangeHandle CalcHost::Impl::addRange(std::uint32_t sheetIndex, std::vector<Area> areas) {
+RangeHandle CalcHost::Impl::addRange(std::uint32_t sheetId, std::vector<A1Area> areas) {
     RangeObj r;
-    r.sheet = sheetIndex;
+    r.sheet = sheetId;
     r.first = areas.front();
     r.more.assign(areas.begin() + 1, areas.end());
-    if (!freeRanges.empty()) {
-        const std::uint32_t id = freeRanges.back();
-        freeRanges.pop_back();
-        ranges[id - 1] = std::move(r);
-        return RangeHandle{id};
-    }
-    ranges.push_back(std::move(r));
-    return RangeHandle{static_cast<std::uint32_t>(ranges.size())};
+    return RangeHandle{ranges.insert(std::move(r))};
 }
 CalcHost::Impl::RangeObj& CalcHost::Impl::rangeOf(RangeHandle h, const char* what) {
-    RangeObj& r = lookup(ranges, h, what);
-    if (r.released) fail(Cause::NotFound, std::string(what) + ": the range was released");
-    return r;
+    return ranges.at(h.id, what);
 }
-std::vector<Area> CalcHost::Impl::areasOf(const RangeObj& r) const {
-    std::vector<Area> all{r.first};
+std::vector<A1Area> CalcHost::Impl::areasOf(const RangeObj& r) const {
+    std::vector<A1Area> all{r.first};
     all.insert(all.end(), r.more.begin(), r.more.end());
     return all;
 }
@@ -89,15 +78,15 @@ CalcHost::Impl::DocState& CalcHost::Impl::docState(
 }
 
 CalcHost::Impl::Sheet& CalcHost::Impl::sheetOf(SheetHandle h) {
-    Sheet& s = lookup(sheets, h, "worksheet");
+    Sheet& s = sheets.at(h.id, "worksheet");
     if (entryOf(s).deleted) fail(Cause::NotFound, "worksheet: the sheet has been deleted");
     return s;
 }
 CalcHost::Impl::SheetEntry& CalcHost::Impl::entryOf(const Sheet& s) {
     return *static_cast<SheetEntry*>(const_cast<void*>(s.identity));
 }
-CalcHost::Impl::Sheet& CalcHost::Impl::liveSheet(std::uint32_t index) {
-    Sheet& s = sheets[index];
+CalcHost::Impl::Sheet& CalcHost::Impl::liveSheet(std::uint32_t id) {
+    Sheet& s = sheets.at(id, "range");
     if (entryOf(s).deleted) fail(Cause::NotFound, "range: its sheet has been deleted");
     return s;
 }
@@ -107,10 +96,8 @@ sal_Int16 CalcHost::Impl::sheetIndex(const Sheet& s) {
     return a->getRangeAddress().Sheet;
 }
 
-Reference<table::XCellRange> CalcHost::Impl::cellRange(const Sheet& s, const Area& a) {
-    return s.sheet->getCellRangeByPosition(
-        static_cast<sal_Int32>(a.firstColumn - 1), static_cast<sal_Int32>(a.firstRow - 1),
-        static_cast<sal_Int32>(a.lastColumn - 1), static_cast<sal_Int32>(a.lastRow - 1));
+Reference<table::XCellRange> CalcHost::Impl::cellRange(const Sheet& s, const A1Area& a) {
+    return s.sheet->getCellRangeByPosition(a.left - 1, a.top - 1, a.right - 1, a.bottom - 1);
 }
 
 // Asked once per sheet and run: protection does not change within a run.
@@ -136,7 +123,7 @@ void CalcHost::Impl::refuseIfSheetProtected(const Sheet& s, const char* what) {
 }
 
 // Value writes on a protected sheet: refused when any cell of the area is locked.
-void CalcHost::Impl::refuseLockedWrite(const Sheet& s, const Area& a) {
+void CalcHost::Impl::refuseLockedWrite(const Sheet& s, const A1Area& a) {
     if (!sheetProtected(s)) return;
     Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, a), UNO_QUERY_THROW);
     Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
@@ -147,10 +134,10 @@ void CalcHost::Impl::refuseLockedWrite(const Sheet& s, const Area& a) {
         fail(Cause::Protected, "value: the cell is on a protected sheet");
     }
 }
-Area CalcHost::Impl::checkedArea(const A1Area& a, const char* what) {
+A1Area CalcHost::Impl::checkedArea(const A1Area& a, const char* what) {
     if (!a.valid())
         throw HostError(Cause::BadArgument, std::string(what) + ": the area leaves the sheet");
-    return calc::fromA1(a);
+    return a;
 }
 
 // Forgets every object handed out in a run and every merge still pending (flush sends
@@ -159,7 +146,6 @@ void CalcHost::Impl::forgetRun() noexcept {
     books.clear();
     sheets.clear();
     ranges.clear();
-    freeRanges.clear();
     sheetEnums.clear();
     cellEnums.clear();
     docs.clear();

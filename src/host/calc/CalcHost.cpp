@@ -21,9 +21,7 @@
 
 namespace gridmoor {
 
-using calc::Area;
 using calc::fromU;
-using calc::MergeSet;
 using calc::toCalc;
 using calc::toU;
 using rtl::OUString;
@@ -64,12 +62,7 @@ void CalcHost::flush() {
 }
 
 void CalcHost::release(RangeHandle h) noexcept {
-    Impl& m = *impl_;
-    if (!h || h.id > m.ranges.size() || m.ranges[h.id - 1].released) return;
-    Impl::RangeObj& r = m.ranges[h.id - 1];
-    r.released = true;
-    r.more = {};
-    m.freeRanges.push_back(h.id);
+    impl_->ranges.erase(h.id);
 }
 
 // Merges still pending here were never flushed: the run ended by a failure, and none of
@@ -108,8 +101,7 @@ WorkbookHandle CalcHost::Activeworkbook(AppHandle app) {
     Impl& m = *impl_;
     return m.guarded("ActiveWorkbook", [&] {
         m.checkApp(app);
-        m.books.push_back({m.activeDocument()});
-        return WorkbookHandle{static_cast<std::uint32_t>(m.books.size())};
+        return WorkbookHandle{m.books.insert({m.activeDocument()})};
     });
 }
 
@@ -122,18 +114,17 @@ SheetEnumHandle CalcHost::worksheets(AppHandle app) {
         Impl::SheetEnum e;
         for (sal_Int32 i = 0; i < all->getCount(); ++i) {
             Reference<sheet::XSpreadsheet> s(all->getByIndex(i), UNO_QUERY_THROW);
-            e.sheets.push_back(m.addSheet(doc, s).id - 1);
+            e.sheets.push_back(m.addSheet(doc, s).id);
         }
-        m.sheetEnums.push_back(std::move(e));
-        return SheetEnumHandle{static_cast<std::uint32_t>(m.sheetEnums.size())};
+        return SheetEnumHandle{m.sheetEnums.insert(std::move(e))};
     });
 }
 
 std::optional<SheetHandle> CalcHost::nextWorksheet(SheetEnumHandle h) {
     Impl& m = *impl_;
-    auto& e = m.lookup(m.sheetEnums, h, "worksheet enumeration");
+    auto& e = m.sheetEnums.at(h.id, "worksheet enumeration");
     if (e.next >= e.sheets.size()) return std::nullopt;
-    return SheetHandle{e.sheets[e.next++] + 1};
+    return SheetHandle{e.sheets[e.next++]};
 }
 
 SheetHandle CalcHost::Sheets(AppHandle app, std::string_view name) {
@@ -246,7 +237,7 @@ void CalcHost::Calculation(AppHandle app, std::int16_t mode) {
 std::string CalcHost::Name(WorkbookHandle book) {
     Impl& m = *impl_;
     return m.guarded("Workbook.Name", [&] {
-        auto& b = m.lookup(m.books, book, "workbook");
+        auto& b = m.books.at(book.id, "workbook");
         Reference<frame::XModel> model(b.doc, UNO_QUERY_THROW);
         const OUString url = model->getURL();
         if (!url.isEmpty()) {
@@ -262,7 +253,7 @@ std::string CalcHost::Name(WorkbookHandle book) {
 SheetHandle CalcHost::ActiveSheet(WorkbookHandle book) {
     Impl& m = *impl_;
     return m.guarded("ActiveSheet", [&] {
-        auto& b = m.lookup(m.books, book, "workbook");
+        auto& b = m.books.at(book.id, "workbook");
         Reference<frame::XModel> model(b.doc, UNO_QUERY_THROW);
         Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY);
         if (!view.is()) m.fail(Cause::NotFound, "ActiveSheet: the workbook has no window");
@@ -324,7 +315,8 @@ void CalcHost::Delete(SheetHandle h) {
         Impl::entryOf(s).deleted = true;
         // Merges pending on the sheet go with it; so does a copy of its cells.
         if (auto p = m.pendingFor(s.identity)) m.pending.erase(m.pending.begin() + *p);
-        if (m.clipboard && m.sheets[m.clipboard->first].identity == s.identity) m.clipboard.reset();
+        if (m.clipboard && m.sheets.at(m.clipboard->first, "worksheet").identity == s.identity)
+            m.clipboard.reset();
     });
 }
 
@@ -346,21 +338,19 @@ RangeHandle CalcHost::Range(SheetHandle h, std::string_view text) {
     std::string why;
     const auto parsed = A1Address::parse(text, sheetName, &why);
     if (!parsed) m.fail(Cause::BadArgument, "Range: " + why);
-    std::vector<Area> areas;
-    for (const auto& a : parsed->areas()) areas.push_back(calc::fromA1(a));
-    return m.addRange(h.id - 1, std::move(areas));
+    return m.addRange(h.id, parsed->areas());
 }
 
 RangeHandle CalcHost::Range(SheetHandle h, RangeHandle first, RangeHandle second) {
     Impl& m = *impl_;
-    m.sheetOf(h);
+    const void* identity = m.sheetOf(h).identity;
     const auto a = m.rangeOf(first, "range");
     const auto b = m.rangeOf(second, "range");
-    if (m.sheets[a.sheet].identity != m.sheets[h.id - 1].identity ||
-        m.sheets[b.sheet].identity != m.sheets[h.id - 1].identity) {
+    if (m.sheets.at(a.sheet, "range").identity != identity ||
+        m.sheets.at(b.sheet, "range").identity != identity) {
         m.fail(Cause::BadArgument, "Range: both cells must be on this sheet");
     }
-    return m.addRange(h.id - 1, {spanning(a.first, b.first)});
+    return m.addRange(h.id, {a.first.spanWith(b.first)});
 }
 
 RangeHandle CalcHost::Cells(SheetHandle h, long row, long column) {
@@ -370,12 +360,13 @@ RangeHandle CalcHost::Cells(SheetHandle h, long row, long column) {
         m.fail(Cause::BadArgument, "Cells: (" + std::to_string(row) + ", " +
                                        std::to_string(column) + ") is outside the sheet");
     }
-    return m.addRange(h.id - 1, {{row, column, row, column}});
+    return m.addRange(
+        h.id, {A1Area::cell(static_cast<std::int32_t>(row), static_cast<std::int32_t>(column))});
 }
 
 std::string CalcHost::address(RangeHandle h) {
     Impl& m = *impl_;
-    return calc::printA1(m.areasOf(m.rangeOf(h, "range")));
+    return A1Address(m.areasOf(m.rangeOf(h, "range"))).absolute();
 }
 
 long CalcHost::RowsCount(RangeHandle h) {
@@ -392,17 +383,11 @@ RangeHandle CalcHost::offset(RangeHandle h, std::optional<long> rowOffset, long 
     Impl& m = *impl_;
     const auto r = m.rangeOf(h, "range");
     const long dr = rowOffset.value_or(0);
-    std::vector<Area> moved;
-    for (auto a : m.areasOf(r)) {
-        a.firstRow += dr;
-        a.lastRow += dr;
-        a.firstColumn += columnOffset;
-        a.lastColumn += columnOffset;
-        if (a.firstRow < 1 || a.lastRow > kMaxRows || a.firstColumn < 1 ||
-            a.lastColumn > kMaxColumns) {
-            m.fail(Cause::BadArgument, "Offset: the range would leave the sheet");
-        }
-        moved.push_back(a);
+    std::vector<A1Area> moved;
+    for (const A1Area& a : m.areasOf(r)) {
+        const std::optional<A1Area> to = a.offsetBy(dr, columnOffset);
+        if (!to) m.fail(Cause::BadArgument, "Offset: the range would leave the sheet");
+        moved.push_back(*to);
     }
     return m.addRange(r.sheet, std::move(moved));
 }
@@ -428,20 +413,15 @@ void CalcHost::Copy(RangeHandle h, Destination destination) {
             Reference<uno::XInterface>(dst.doc, UNO_QUERY)) {
             m.fail(Cause::Other, "Copy: copying between workbooks is not supported");
         }
-        const Area target{d.first.firstRow, d.first.firstColumn,
-                          d.first.firstRow + r.first.rows() - 1,
-                          d.first.firstColumn + r.first.columns() - 1};
-        if (target.lastRow > kMaxRows || target.lastColumn > kMaxColumns) {
+        // The copy lands at the destination's top-left cell, the block's size.
+        if (!d.first.resized(r.first.rows(), r.first.columns()))
             m.fail(Cause::BadArgument, "Copy: the copy would leave the sheet");
-        }
         m.refuseIfSheetProtected(dst, "Copy");
         m.flushMerges(r.sheet);
         m.flushMerges(d.sheet);
         m.changing(dst.doc);
         Reference<sheet::XCellRangeMovement> move(dst.sheet, UNO_QUERY_THROW);
-        const table::CellAddress to{m.sheetIndex(dst),
-                                    static_cast<sal_Int32>(target.firstColumn - 1),
-                                    static_cast<sal_Int32>(target.firstRow - 1)};
+        const table::CellAddress to{m.sheetIndex(dst), d.first.left - 1, d.first.top - 1};
         const auto unlock = Impl::lockControllers(dst.doc);
         move->copyRange(to, toCalc(r.first, m.sheetIndex(src)));
     });
@@ -461,42 +441,40 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
         const auto t = m.rangeOf(h, "range");
         if (!t.more.empty())
             m.fail(Cause::BadArgument, "PasteSpecial: not possible on several areas");
-        auto [srcIdx, block] = *m.clipboard;
-        auto& src = m.liveSheet(srcIdx);
+        auto [srcSheet, block] = *m.clipboard;
+        auto& src = m.liveSheet(srcSheet);
         auto& dst = m.liveSheet(t.sheet);
         // The object model's paste area: the block's size from a single cell, or the target
         // itself when it has the block's size. Other sizes are refused (no tiling).
-        Area target = t.first;
+        A1Area target = t.first;
         if (target.cells() == 1) {
-            target.lastRow = target.firstRow + block.rows() - 1;
-            target.lastColumn = target.firstColumn + block.columns() - 1;
+            const std::optional<A1Area> sized = target.resized(block.rows(), block.columns());
+            if (!sized) m.fail(Cause::BadArgument, "PasteSpecial: the paste would leave the sheet");
+            target = *sized;
         }
         if (target.rows() != block.rows() || target.columns() != block.columns()) {
             m.fail(Cause::BadArgument,
                    "PasteSpecial: the copy area and the paste area differ in size");
         }
-        if (target.lastRow > kMaxRows || target.lastColumn > kMaxColumns) {
-            m.fail(Cause::BadArgument, "PasteSpecial: the paste would leave the sheet");
-        }
         m.refuseIfSheetProtected(dst, "PasteSpecial");
         // The block's merged areas as they are once the merges pending on its sheet apply.
-        Area srcRegion = block;
-        const MergeSet projected = m.projectedMerges(src, srcRegion);
-        const long dr = target.firstRow - block.firstRow,
-                   dc = target.firstColumn - block.firstColumn;
-        std::vector<Area> wanted;
+        A1Area srcRegion = block;
+        const MergeProjection projected = m.projectedMerges(src, srcRegion);
+        // Both corners lie on the sheet, so the differences and the moved areas (inside the
+        // target, which has the block's size) fit the area type.
+        const std::int32_t dr = target.top - block.top, dc = target.left - block.left;
+        std::vector<A1Area> wanted;
         for (const auto& a : projected.current()) {
-            if (block.covers(a))
-                wanted.push_back(
-                    {a.firstRow + dr, a.firstColumn + dc, a.lastRow + dr, a.lastColumn + dc});
+            if (a.inside(block))
+                wanted.push_back({a.top + dr, a.left + dc, a.bottom + dr, a.right + dc});
         }
         if (src.identity != dst.identity) m.flushMerges(t.sheet);
-        Area dstRegion = target;
-        const std::vector<Area> existing = m.mergedAreas(dst, dstRegion);
+        A1Area dstRegion = target;
+        const std::vector<A1Area> existing = m.mergedAreas(dst, dstRegion);
         for (const auto& a : existing) {
-            if (a.meets(target) && !target.covers(a)) {
-                m.fail(Cause::Other,
-                       "PasteSpecial: cannot change part of a merged cell at " + calc::printA1(a));
+            if (a.meets(target) && !a.inside(target)) {
+                m.fail(Cause::Other, "PasteSpecial: cannot change part of a merged cell at " +
+                                         absoluteAddress(a));
             }
         }
         m.changing(dst.doc);
@@ -506,11 +484,11 @@ void CalcHost::PasteSpecial(RangeHandle h, PasteSpecialArgs args) {
         if (m.bulkMerges(dst, target, wanted)) {
             ++m.bulkPastes;
         } else {
-            Area again = target;
-            const std::vector<Area> now = m.mergedAreas(dst, again);
-            std::vector<Area> removed, added;
+            A1Area again = target;
+            const std::vector<A1Area> now = m.mergedAreas(dst, again);
+            std::vector<A1Area> removed, added;
             for (const auto& a : now) {
-                if (target.covers(a) && std::find(wanted.begin(), wanted.end(), a) == wanted.end())
+                if (a.inside(target) && std::find(wanted.begin(), wanted.end(), a) == wanted.end())
                     removed.push_back(a);
             }
             for (const auto& a : wanted) {
@@ -541,9 +519,9 @@ void CalcHost::UnMerge(RangeHandle h) {
         m.refuseIfSheetProtected(s, "UnMerge");
         m.flushMerges(r.sheet);
         for (const auto& area : m.areasOf(r)) {
-            Area region = area;
-            const std::vector<Area> all = m.mergedAreas(s, region);
-            std::vector<Area> split;
+            A1Area region = area;
+            const std::vector<A1Area> all = m.mergedAreas(s, region);
+            std::vector<A1Area> split;
             for (const auto& a : all) {
                 if (a.meets(area)) split.push_back(a);
             }
@@ -556,7 +534,7 @@ RangeValue CalcHost::Value(RangeHandle h) {
     Impl& m = *impl_;
     return m.guarded("Value", [&] {
         const auto r = m.rangeOf(h, "range");
-        const Area& a = r.first;
+        const A1Area& a = r.first;
         auto read = m.readArea(m.liveSheet(r.sheet), a);
         if (a.cells() == 1) return RangeValue(std::move(read.values[0]));
         ValueArray arr(a.rows(), a.columns());
@@ -584,27 +562,25 @@ void CalcHost::setValue(RangeHandle h, const CellValue& value) {
 
 CellEnumHandle CalcHost::enumerateCells(RangeHandle h) {
     Impl& m = *impl_;
-    m.rangeOf(h, "range");
-    m.cellEnums.push_back({h.id - 1, 0, 0});
-    return CellEnumHandle{static_cast<std::uint32_t>(m.cellEnums.size())};
+    const Impl::RangeObj& r = m.rangeOf(h, "range");
+    return CellEnumHandle{m.cellEnums.insert({r.sheet, m.areasOf(r), 0, 0})};
 }
 
 std::optional<RangeHandle> CalcHost::nextCell(CellEnumHandle h) {
     Impl& m = *impl_;
     return m.guarded("next cell", [&]() -> std::optional<RangeHandle> {
-        auto& e = m.lookup(m.cellEnums, h, "cell enumeration");
-        const auto r = m.ranges[e.range];
-        const auto areas = m.areasOf(r);
+        auto& e = m.cellEnums.at(h.id, "cell enumeration");
+        const std::vector<A1Area>& areas = e.areas;
         while (e.area < areas.size() && e.index >= areas[e.area].cells()) {
             ++e.area;
             e.index = 0;
         }
         if (e.area >= areas.size()) return std::nullopt;
-        const Area& a = areas[e.area];
-        const long row = a.firstRow + e.index / a.columns();
-        const long col = a.firstColumn + e.index % a.columns();
+        const A1Area& a = areas[e.area];
+        const auto row = static_cast<std::int32_t>(a.top + e.index / a.columns());
+        const auto col = static_cast<std::int32_t>(a.left + e.index % a.columns());
         ++e.index;
-        return m.addRange(r.sheet, {{row, col, row, col}});
+        return m.addRange(e.sheet, {A1Area::cell(row, col)});
     });
 }
 
@@ -613,7 +589,7 @@ std::optional<RangeHandle> CalcHost::nextCell(CellEnumHandle h) {
 CellBlock CalcHost::readBlock(SheetHandle h, const A1Area& area) {
     Impl& m = *impl_;
     return m.guarded("read", [&] {
-        const Area a = Impl::checkedArea(area, "read");
+        const A1Area a = Impl::checkedArea(area, "read");
         Impl::Sheet& s = m.sheetOf(h);
         m.flushAllMerges();
         Impl::Read read = m.readArea(s, a);
@@ -626,13 +602,13 @@ CellBlock CalcHost::readBlock(SheetHandle h, const A1Area& area) {
 std::vector<A1Area> CalcHost::mergedAreasMeeting(SheetHandle h, const A1Area& region) {
     Impl& m = *impl_;
     return m.guarded("merged areas", [&] {
-        const Area wanted = Impl::checkedArea(region, "merged areas");
+        const A1Area wanted = Impl::checkedArea(region, "merged areas");
         Impl::Sheet& s = m.sheetOf(h);
         m.flushAllMerges();
-        Area grown = wanted;
+        A1Area grown = wanted;
         std::vector<A1Area> out;
-        for (const Area& a : m.mergedAreas(s, grown)) {
-            if (a.meets(wanted)) out.push_back(calc::toA1(a));
+        for (const A1Area& a : m.mergedAreas(s, grown)) {
+            if (a.meets(wanted)) out.push_back(a);
         }
         return out;
     });
@@ -641,13 +617,13 @@ std::vector<A1Area> CalcHost::mergedAreasMeeting(SheetHandle h, const A1Area& re
 void CalcHost::mergeAreas(SheetHandle h, std::span<const A1Area> areas) {
     Impl& m = *impl_;
     m.guarded("Merge", [&] {
-        std::vector<Area> merges;
+        std::vector<A1Area> merges;
         for (const A1Area& a : areas) merges.push_back(Impl::checkedArea(a, "Merge"));
         Impl::Sheet& s = m.sheetOf(h);
         // Refused now, as the merge itself would be; the merges are sent when a later call
         // needs them, a format paste from the sheet carries them, or at flush.
         m.refuseIfSheetProtected(s, "Merge");
-        m.deferMerges(h.id - 1, std::move(merges));
+        m.deferMerges(h.id, std::move(merges));
     });
 }
 
@@ -657,7 +633,7 @@ void CalcHost::writeAreas(SheetHandle h, std::span<const AreaWrite> writes) {
         Impl::Sheet& s = m.sheetOf(h);
         m.flushAllMerges();
         for (const AreaWrite& w : writes) {
-            const Area a = Impl::checkedArea(w.area, "Value");
+            const A1Area a = Impl::checkedArea(w.area, "Value");
             m.refuseLockedWrite(s, a);
             m.writeArea(s, a, w.value, true);
         }

@@ -38,11 +38,11 @@
 
 #include "host/A1Address.h"
 #include "host/Failure.h"
+#include "host/HandleTable.h"
+#include "host/MergeIndex.h"
 #include "host/ScopeExit.h"
-#include "host/calc/CalcArea.h"
 #include "host/calc/CalcHost.h"
 #include "host/calc/CellTyping.h"
-#include "host/calc/MergeSet.h"
 #include "host/calc/PatternDocument.h"
 #include "host/calc/UndoTree.h"
 #include "host/calc/UnoSupport.h"
@@ -61,20 +61,18 @@ namespace util = com::sun::star::util;
 
 namespace calc {
 
-inline table::CellRangeAddress toCalc(const Area& a, sal_Int16 sheetIndex) {
-    return {sheetIndex, static_cast<sal_Int32>(a.firstColumn - 1),
-            static_cast<sal_Int32>(a.firstRow - 1), static_cast<sal_Int32>(a.lastColumn - 1),
-            static_cast<sal_Int32>(a.lastRow - 1)};
+// Calc counts rows and columns from 0, the object model from 1; both fit sal_Int32.
+inline table::CellRangeAddress toCalc(const A1Area& a, sal_Int16 sheetIndex) {
+    return {sheetIndex, a.left - 1, a.top - 1, a.right - 1, a.bottom - 1};
 }
 
-inline Area fromCalc(const table::CellRangeAddress& a) {
-    return {a.StartRow + 1L, a.StartColumn + 1L, a.EndRow + 1L, a.EndColumn + 1L};
+inline A1Area fromCalc(const table::CellRangeAddress& a) {
+    return {a.StartRow + 1, a.StartColumn + 1, a.EndRow + 1, a.EndColumn + 1};
 }
 
 }  // namespace calc
 
 struct CalcHost::Impl {
-    using Area = calc::Area;
     using Cause = HostError::Cause;
     using OUString = rtl::OUString;
     template <class T>
@@ -108,26 +106,28 @@ struct CalcHost::Impl {
     };
     std::vector<std::unique_ptr<SheetEntry>> sheetEntries;
     struct RangeObj {
-        std::uint32_t sheet = 0;  // index into sheets
-        Area first;
-        std::vector<Area> more;  // areas after the first
-        bool released = false;   // its slot waits in freeRanges for the next range
+        std::uint32_t sheet = 0;  // the id of its sheet's handle
+        A1Area first;
+        std::vector<A1Area> more;  // areas after the first
     };
     struct SheetEnum {
-        std::vector<std::uint32_t> sheets;
+        std::vector<std::uint32_t> sheets;  // ids of sheet handles
         std::size_t next = 0;
     };
+    // A walk over the cells the range had when the walk began.
     struct CellEnum {
-        std::uint32_t range = 0;
+        std::uint32_t sheet = 0;
+        std::vector<A1Area> areas;
         std::size_t area = 0;
-        long index = 0;  // row-major position within the area
+        std::int64_t index = 0;  // row-major position within the area
     };
-    std::vector<Book> books;
-    std::vector<Sheet> sheets;
-    std::vector<RangeObj> ranges;
-    std::vector<std::uint32_t> freeRanges;  // handles of released ranges, to be reused
-    std::vector<SheetEnum> sheetEnums;
-    std::vector<CellEnum> cellEnums;
+    // Ids start from 1 in every run; a released range's id goes to the next range, so a walk
+    // that releases each cell keeps the table small.
+    HandleTable<Book, IdReuse::Reuse> books;
+    HandleTable<Sheet, IdReuse::Reuse> sheets;
+    HandleTable<RangeObj, IdReuse::Reuse> ranges;
+    HandleTable<SheetEnum, IdReuse::Reuse> sheetEnums;
+    HandleTable<CellEnum, IdReuse::Reuse> cellEnums;
 
     // Per document touched in the run: its undo group (see UndoTree) and controller lock.
     struct DocState {
@@ -148,13 +148,13 @@ struct CalcHost::Impl {
     // deleted right after), any call that needs them sends them first, and flush sends the
     // rest.
     struct PendingMerges {
-        std::uint32_t sheet = 0;
-        std::vector<Area> merges;
+        std::uint32_t sheet = 0;  // the id of a handle of the sheet
+        std::vector<A1Area> merges;
     };
     std::vector<PendingMerges> pending;
 
     // The range on the clipboard: a live reference, as the object model's copy mode is.
-    std::optional<std::pair<std::uint32_t, Area>> clipboard;
+    std::optional<std::pair<std::uint32_t, A1Area>> clipboard;
 
     bool inRun = false;
     long bulkPastes = 0;
@@ -218,31 +218,25 @@ struct CalcHost::Impl {
     bool userIsEditing();
 
     // ---------------------------------------------------------------- handles
-    template <class T, class H>
-    T& lookup(std::vector<T>& table, H h, const char* what) {
-        if (!h || h.id > table.size())
-            fail(Cause::NotFound, std::string(what) + ": object not set");
-        return table[h.id - 1];
-    }
     void checkApp(AppHandle app);
     SheetHandle addSheet(Reference<sheet::XSpreadsheetDocument> doc,
                          Reference<sheet::XSpreadsheet> s);
-    RangeHandle addRange(std::uint32_t sheetIndex, std::vector<Area> areas);
+    RangeHandle addRange(std::uint32_t sheetId, std::vector<A1Area> areas);
     RangeObj& rangeOf(RangeHandle h, const char* what);
-    std::vector<Area> areasOf(const RangeObj& r) const;
+    std::vector<A1Area> areasOf(const RangeObj& r) const;
     Reference<sheet::XSpreadsheetDocument> activeDocument();
     DocState& docState(const Reference<sheet::XSpreadsheetDocument>& doc);
     Sheet& sheetOf(SheetHandle h);
     static SheetEntry& entryOf(const Sheet& s);
-    Sheet& liveSheet(std::uint32_t index);
+    Sheet& liveSheet(std::uint32_t id);
     sal_Int16 sheetIndex(const Sheet& s);
-    Reference<table::XCellRange> cellRange(const Sheet& s, const Area& a);
+    Reference<table::XCellRange> cellRange(const Sheet& s, const A1Area& a);
     bool sheetProtected(const Sheet& s);
     void refuseIfStructureProtected(const Reference<sheet::XSpreadsheetDocument>& doc,
                                     const char* what);
     void refuseIfSheetProtected(const Sheet& s, const char* what);
-    void refuseLockedWrite(const Sheet& s, const Area& a);
-    static Area checkedArea(const A1Area& a, const char* what);
+    void refuseLockedWrite(const Sheet& s, const A1Area& a);
+    static A1Area checkedArea(const A1Area& a, const char* what);
     void forgetRun() noexcept;
 
     // ---------------------------------------------------------------- undo and locks
@@ -267,23 +261,23 @@ struct CalcHost::Impl {
     Typing typingOfKey(DocState& d, sal_Int32 key);
     long nullDateOffset(DocState& d);
     sal_Int32 standardFormat(DocState& d, Typing t);
-    Read readArea(const Sheet& s, const Area& a);
-    void readTypings(DocState& d, const Reference<table::XCellRange>& range, const Area& a,
+    Read readArea(const Sheet& s, const A1Area& a);
+    void readTypings(DocState& d, const Reference<table::XCellRange>& range, const A1Area& a,
                      std::vector<Typing>& typing);
     uno::Any calcDatum(DocState& d, const CellValue& v);
-    void writeArea(const Sheet& s, const Area& a, const CellValue& v, bool setFormat);
+    void writeArea(const Sheet& s, const A1Area& a, const CellValue& v, bool setFormat);
 
     // ---------------------------------------------------------------- merged areas
     std::optional<std::uint32_t> pendingFor(const void* identity);
-    Area grownOverMergedAreas(const Sheet& s, const Area& region);
-    std::vector<Area> mergedAreas(const Sheet& s, Area& region);
-    void applyMerges(Sheet& s, const std::vector<Area>& removed, const std::vector<Area>& added,
-                     Area region, const Area* splitAll = nullptr);
-    calc::MergeSet projectedMerges(Sheet& s, Area& region);
-    void flushMerges(std::uint32_t sheetIdx);
-    void deferMerges(std::uint32_t sheetIdx, std::vector<Area> merges);
+    A1Area grownOverMergedAreas(const Sheet& s, const A1Area& region);
+    std::vector<A1Area> mergedAreas(const Sheet& s, A1Area& region);
+    void applyMerges(Sheet& s, const std::vector<A1Area>& removed, const std::vector<A1Area>& added,
+                     A1Area region, const A1Area* splitAll = nullptr);
+    MergeProjection projectedMerges(Sheet& s, A1Area& region);
+    void flushMerges(std::uint32_t sheetId);
+    void deferMerges(std::uint32_t sheetId, std::vector<A1Area> merges);
     void flushAllMerges();
-    void sendMerges(Sheet& s, const std::vector<Area>& mine, bool viaBulk);
+    void sendMerges(Sheet& s, const std::vector<A1Area>& mine, bool viaBulk);
 
     // ---------------------------------------------------------------- bulk route
     static constexpr std::size_t kBulkMinimum = 64;  // merged areas below which it never pays
@@ -298,13 +292,14 @@ struct CalcHost::Impl {
     static Contents contentsOf(const Reference<table::XCellRange>& range);
     void restoreContents(const Sheet& s, const Reference<table::XCellRange>& range,
                          const Contents& was);
-    bool bulkMerges(Sheet& dst, const Area& target, std::vector<Area> wanted);
+    bool bulkMerges(Sheet& dst, const A1Area& target, std::vector<A1Area> wanted);
     Reference<sheet::XSpreadsheetDocument> loadPattern(const OUString& url);
-    void copyBands(Sheet& dst, const Area& target, const Reference<table::XCellRange>& range,
+    void copyBands(Sheet& dst, const A1Area& target, const Reference<table::XCellRange>& range,
                    sal_Int16 tab, const std::vector<calc::PatternBand>& bands);
-    bool readBackMatches(Sheet& dst, const Area& target, const Reference<table::XCellRange>& range,
-                         const Contents& was, std::vector<Area> wanted);
-    bool mergeInBulk(Sheet& s, const Area& region, std::vector<Area> wanted);
+    bool readBackMatches(Sheet& dst, const A1Area& target,
+                         const Reference<table::XCellRange>& range, const Contents& was,
+                         std::vector<A1Area> wanted);
+    bool mergeInBulk(Sheet& s, const A1Area& region, std::vector<A1Area> wanted);
 
     // ---------------------------------------------------------------- formats
     // Each group of equally formatted cells of an area, with its formatting.
@@ -326,13 +321,13 @@ struct CalcHost::Impl {
     // formatPropertyNames); learnt once.
     uno::Sequence<OUString> formatNames;
     const uno::Sequence<OUString>& formatPropertyNames(const Reference<beans::XPropertySet>& g);
-    std::vector<FormatGroup> formatGroups(const Sheet& s, const Area& a);
-    void pasteFormats(const Sheet& src, const Area& from, const Sheet& dst, const Area& target);
-    void applyFormats(const std::vector<FormatGroup>& groups, const Area& from, const Sheet& dst,
-                      const Area& target);
+    std::vector<FormatGroup> formatGroups(const Sheet& s, const A1Area& a);
+    void pasteFormats(const Sheet& src, const A1Area& from, const Sheet& dst, const A1Area& target);
+    void applyFormats(const std::vector<FormatGroup>& groups, const A1Area& from, const Sheet& dst,
+                      const A1Area& target);
     std::vector<FormatChange> formatsDiffering(const std::vector<FormatGroup>& groups,
-                                               const Area& from, const Sheet& dst,
-                                               const Area& target);
+                                               const A1Area& from, const Sheet& dst,
+                                               const A1Area& target);
 };
 
 }  // namespace gridmoor

@@ -13,35 +13,34 @@
 
 namespace gridmoor {
 
-using calc::Area;
 using calc::fromCalc;
 using uno::Reference;
 using uno::UNO_QUERY_THROW;
 using Cause = HostError::Cause;
-using calc::MergeSet;
 
 std::optional<std::uint32_t> CalcHost::Impl::pendingFor(const void* identity) {
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (sheets[pending[i].sheet].identity == identity) return static_cast<std::uint32_t>(i);
+        if (sheets.at(pending[i].sheet, "worksheet").identity == identity)
+            return static_cast<std::uint32_t>(i);
     }
     return std::nullopt;
 }
 
 // The region grown by every merged area it meets.
-Area CalcHost::Impl::grownOverMergedAreas(const Sheet& s, const Area& region) {
+A1Area CalcHost::Impl::grownOverMergedAreas(const Sheet& s, const A1Area& region) {
     Reference<sheet::XSheetCellRange> r(cellRange(s, region), UNO_QUERY_THROW);
     Reference<sheet::XSheetCellCursor> cursor = s.sheet->createCursorByRange(r);
     cursor->collapseToMergedArea();
     Reference<sheet::XCellRangeAddressable> ca(cursor, UNO_QUERY_THROW);
-    return spanning(region, fromCalc(ca->getRangeAddress()));
+    return region.spanWith(fromCalc(ca->getRangeAddress()));
 }
 
 // The merged areas meeting `region`, and the region grown so that no merged area crosses
 // its edge. One probe per group of equally formatted cells: merged areas of one size share
 // a group.
-std::vector<Area> CalcHost::Impl::mergedAreas(const Sheet& s, Area& region) {
+std::vector<A1Area> CalcHost::Impl::mergedAreas(const Sheet& s, A1Area& region) {
     region = grownOverMergedAreas(s, region);
-    std::vector<Area> out;
+    std::vector<A1Area> out;
     Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, region), UNO_QUERY_THROW);
     Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
     const sal_Int32 n = groups->getCount();
@@ -49,21 +48,20 @@ std::vector<Area> CalcHost::Impl::mergedAreas(const Sheet& s, Area& region) {
         Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
         const uno::Sequence<table::CellRangeAddress> rects = g->getRangeAddresses();
         if (!rects.hasElements()) continue;
-        const Area probe = fromCalc(rects[0]);
-        const Area anchor{probe.firstRow, probe.firstColumn, probe.firstRow, probe.firstColumn};
+        const A1Area anchor = fromCalc(rects[0]).topLeft();
         Reference<util::XMergeable> m(cellRange(s, anchor), UNO_QUERY_THROW);
         if (!m->getIsMerged()) continue;
         Reference<sheet::XSheetCellRange> ar(cellRange(s, anchor), UNO_QUERY_THROW);
         Reference<sheet::XSheetCellCursor> c = s.sheet->createCursorByRange(ar);
         c->collapseToMergedArea();
         Reference<sheet::XCellRangeAddressable> caa(c, UNO_QUERY_THROW);
-        const Area size = fromCalc(caa->getRangeAddress());
-        const long h = size.rows(), w = size.columns();
+        const A1Area size = fromCalc(caa->getRangeAddress());
+        const std::int32_t down = size.bottom - size.top, across = size.right - size.left;
         for (const auto& rect : rects) {
-            const Area ra = fromCalc(rect);
-            for (long row = ra.firstRow; row <= ra.lastRow; ++row) {
-                for (long col = ra.firstColumn; col <= ra.lastColumn; ++col) {
-                    out.push_back({row, col, row + h - 1, col + w - 1});
+            const A1Area ra = fromCalc(rect);
+            for (std::int32_t row = ra.top; row <= ra.bottom; ++row) {
+                for (std::int32_t col = ra.left; col <= ra.right; ++col) {
+                    out.push_back({row, col, row + down, col + across});
                 }
             }
         }
@@ -75,9 +73,9 @@ std::vector<Area> CalcHost::Impl::mergedAreas(const Sheet& s, Area& region) {
 // areas) and reads the result back.
 // `splitAll`: a block in which one call splits every area whose top-left cell lies in it
 // (the removed areas anchored there need no call of their own).
-void CalcHost::Impl::applyMerges(Sheet& s, const std::vector<Area>& removed,
-                                 const std::vector<Area>& added, Area region,
-                                 const Area* splitAll) {
+void CalcHost::Impl::applyMerges(Sheet& s, const std::vector<A1Area>& removed,
+                                 const std::vector<A1Area>& added, A1Area region,
+                                 const A1Area* splitAll) {
     if (removed.empty() && added.empty()) return;
     changing(s.doc);
     const auto unlock = lockControllers(s.doc);
@@ -85,10 +83,9 @@ void CalcHost::Impl::applyMerges(Sheet& s, const std::vector<Area>& removed,
         Reference<util::XMergeable>(cellRange(s, *splitAll), UNO_QUERY_THROW)->merge(false);
     }
     for (const auto& a : removed) {
-        if (splitAll && splitAll->contains(a.firstRow, a.firstColumn)) continue;
+        if (splitAll && splitAll->contains(a.top, a.left)) continue;
         changing(s.doc);
-        Reference<util::XMergeable> m(
-            cellRange(s, {a.firstRow, a.firstColumn, a.firstRow, a.firstColumn}), UNO_QUERY_THROW);
+        Reference<util::XMergeable> m(cellRange(s, a.topLeft()), UNO_QUERY_THROW);
         m->merge(false);
     }
     for (const auto& a : added) {
@@ -97,47 +94,47 @@ void CalcHost::Impl::applyMerges(Sheet& s, const std::vector<Area>& removed,
         m->merge(true);
     }
     // Calc ignores a merge it does not like without saying so: check.
-    for (const auto& a : added) region = spanning(region, a);
-    std::vector<Area> now = mergedAreas(s, region);
+    for (const auto& a : added) region = region.spanWith(a);
+    std::vector<A1Area> now = mergedAreas(s, region);
     for (const auto& a : added) {
         if (std::find(now.begin(), now.end(), a) == now.end()) {
-            fail(Cause::Other, "merge: Calc did not merge " + calc::printA1(a));
+            fail(Cause::Other, "merge: Calc did not merge " + absoluteAddress(a));
         }
     }
     for (const auto& a : removed) {
         const bool kept = std::find(added.begin(), added.end(), a) != added.end();
         if (!kept && std::find(now.begin(), now.end(), a) != now.end()) {
-            fail(Cause::Other, "merge: Calc did not split " + calc::printA1(a));
+            fail(Cause::Other, "merge: Calc did not split " + absoluteAddress(a));
         }
     }
 }
 
 // The merged areas the sheet has once its pending merges apply, within `region` (grown
 // as mergedAreas grows it).
-calc::MergeSet CalcHost::Impl::projectedMerges(Sheet& s, Area& region) {
-    std::vector<Area> mine;
+MergeProjection CalcHost::Impl::projectedMerges(Sheet& s, A1Area& region) {
+    std::vector<A1Area> mine;
     if (auto p = pendingFor(s.identity)) mine = pending[*p].merges;
-    for (const auto& m : mine) region = spanning(region, m);
-    MergeSet set(mergedAreas(s, region));
+    for (const auto& m : mine) region = region.spanWith(m);
+    MergeProjection set(mergedAreas(s, region));
     for (const auto& m : mine) set.merge(m);
     return set;
 }
 
 // Sends the sheet's pending merges (those of a deleted sheet went with it).
-void CalcHost::Impl::flushMerges(std::uint32_t sheetIdx) {
-    Sheet& s = sheets[sheetIdx];
+void CalcHost::Impl::flushMerges(std::uint32_t sheetId) {
+    Sheet& s = sheets.at(sheetId, "worksheet");
     auto p = pendingFor(s.identity);
     if (!p) return;
-    const std::vector<Area> mine = std::move(pending[*p].merges);
+    const std::vector<A1Area> mine = std::move(pending[*p].merges);
     pending.erase(pending.begin() + *p);
     if (!entryOf(s).deleted) sendMerges(s, mine, true);
 }
 
 // Keeps `merges` pending on the sheet, after those already pending there.
-void CalcHost::Impl::deferMerges(std::uint32_t sheetIdx, std::vector<Area> merges) {
-    auto p = pendingFor(sheets[sheetIdx].identity);
+void CalcHost::Impl::deferMerges(std::uint32_t sheetId, std::vector<A1Area> merges) {
+    auto p = pendingFor(sheets.at(sheetId, "worksheet").identity);
     if (!p) {
-        pending.push_back({sheetIdx, {}});
+        pending.push_back({sheetId, {}});
         p = static_cast<std::uint32_t>(pending.size() - 1);
     }
     auto& mine = pending[*p].merges;
@@ -151,11 +148,11 @@ void CalcHost::Impl::flushAllMerges() {
 // Merges over `mine`, in order, with the object model's effect (each takes in the merged
 // areas it meets), sent as the difference to what the sheet has: one call per changed
 // area, or with `viaBulk` and many new areas the bulk route where it accepts the cells.
-void CalcHost::Impl::sendMerges(Sheet& s, const std::vector<Area>& mine, bool viaBulk) {
+void CalcHost::Impl::sendMerges(Sheet& s, const std::vector<A1Area>& mine, bool viaBulk) {
     if (mine.empty()) return;
-    Area region = mine.front();
-    for (const auto& m : mine) region = spanning(region, m);
-    MergeSet set(mergedAreas(s, region));
+    A1Area region = mine.front();
+    for (const auto& m : mine) region = region.spanWith(m);
+    MergeProjection set(mergedAreas(s, region));
     for (const auto& m : mine) set.merge(m);
     const auto d = set.diff();
     if (viaBulk && options.bulkRoute && d.added.size() >= kBulkMinimum &&

@@ -49,7 +49,7 @@
 #include <com/sun/star/util/XProtectable.hpp>
 #include <stdexcept>
 
-#include "host/calc/CalcArea.h"
+#include "host/A1Address.h"
 #include "host/calc/UnoSupport.h"
 
 namespace gridmoor::calc {
@@ -336,8 +336,8 @@ std::shared_ptr<const CalcProbe::CellRecord> CalcProbe::recordCells(std::string_
                 record->names =
                     uno::Sequence<OUString>(names.data(), static_cast<sal_Int32>(names.size()));
             }
-            record->cells.push_back(printA1(Area{a.StartRow + row + 1L, a.StartColumn + col + 1L,
-                                                 a.StartRow + row + 1L, a.StartColumn + col + 1L}));
+            record->cells.push_back(
+                absoluteAddress(A1Area::cell(a.StartRow + row + 1, a.StartColumn + col + 1)));
             record->values.push_back(Reference<beans::XMultiPropertySet>(cell, UNO_QUERY_THROW)
                                          ->getPropertyValues(record->names));
             Reference<sheet::XSheetAnnotationAnchor> anchor(cell, UNO_QUERY_THROW);
@@ -390,8 +390,8 @@ std::vector<std::string> CalcProbe::mergedAreas(std::string_view s, long rows) {
                     c->collapseToMergedArea();
                     const auto a = Reference<sheet::XCellRangeAddressable>(c, UNO_QUERY_THROW)
                                        ->getRangeAddress();
-                    out.push_back(printA1(Area{a.StartRow + 1L, a.StartColumn + 1L, a.EndRow + 1L,
-                                               a.EndColumn + 1L}));
+                    out.push_back(absoluteAddress(
+                        A1Area{a.StartRow + 1, a.StartColumn + 1, a.EndRow + 1, a.EndColumn + 1}));
                 }
             }
         }

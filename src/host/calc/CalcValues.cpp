@@ -22,7 +22,6 @@
 
 namespace gridmoor {
 
-using calc::Area;
 using calc::fromCalc;
 using calc::fromU;
 using calc::toU;
@@ -78,10 +77,10 @@ sal_Int32 CalcHost::Impl::standardFormat(DocState& d, Typing t) {
 // Sets `typing` (row-major over `a`) of the cells whose number format types their number,
 // asking once per group of equally formatted cells.
 void CalcHost::Impl::readTypings(DocState& d, const Reference<table::XCellRange>& range,
-                                 const Area& a, std::vector<Typing>& typing) {
+                                 const A1Area& a, std::vector<Typing>& typing) {
     const long cols = a.columns();
     auto at = [&](long row, long col) {
-        return static_cast<std::size_t>((row - a.firstRow) * cols + (col - a.firstColumn));
+        return static_cast<std::size_t>((row - a.top) * cols + (col - a.left));
     };
     Reference<sheet::XUniqueCellFormatRangesSupplier> sup(range, UNO_QUERY_THROW);
     Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
@@ -93,9 +92,9 @@ void CalcHost::Impl::readTypings(DocState& d, const Reference<table::XCellRange>
         const Typing t = typingOfKey(d, key);
         if (t == Typing::Plain) continue;
         for (const auto& rect : g->getRangeAddresses()) {
-            const Area f = fromCalc(rect);
-            for (long r = f.firstRow; r <= f.lastRow; ++r) {
-                for (long c = f.firstColumn; c <= f.lastColumn; ++c) typing[at(r, c)] = t;
+            const A1Area f = fromCalc(rect);
+            for (long r = f.top; r <= f.bottom; ++r) {
+                for (long c = f.left; c <= f.right; ++c) typing[at(r, c)] = t;
             }
         }
     }
@@ -103,7 +102,7 @@ void CalcHost::Impl::readTypings(DocState& d, const Reference<table::XCellRange>
 
 // Reads the values of an area in a few calls: the data array, the truly empty cells,
 // the formula cells and the number format of each group of equally formatted cells.
-CalcHost::Impl::Read CalcHost::Impl::readArea(const Sheet& s, const Area& a) {
+CalcHost::Impl::Read CalcHost::Impl::readArea(const Sheet& s, const A1Area& a) {
     Read out;
     const long rows = a.rows(), cols = a.columns();
     const auto n = static_cast<std::size_t>(rows * cols);
@@ -111,7 +110,7 @@ CalcHost::Impl::Read CalcHost::Impl::readArea(const Sheet& s, const Area& a) {
     out.typing.assign(n, Typing::Plain);
     out.formula.assign(n, 0);
     auto at = [&](long row, long col) {
-        return static_cast<std::size_t>((row - a.firstRow) * cols + (col - a.firstColumn));
+        return static_cast<std::size_t>((row - a.top) * cols + (col - a.left));
     };
     Reference<table::XCellRange> range = cellRange(s, a);
     Reference<sheet::XCellRangeData> data(range, UNO_QUERY_THROW);
@@ -119,16 +118,16 @@ CalcHost::Impl::Read CalcHost::Impl::readArea(const Sheet& s, const Area& a) {
     std::vector<char> empty(n, 0);
     Reference<sheet::XCellRangesQuery> query(range, UNO_QUERY_THROW);
     for (const auto& rect : query->queryEmptyCells()->getRangeAddresses()) {
-        const Area e = fromCalc(rect);
-        for (long r = e.firstRow; r <= e.lastRow; ++r) {
-            for (long c = e.firstColumn; c <= e.lastColumn; ++c) empty[at(r, c)] = 1;
+        const A1Area e = fromCalc(rect);
+        for (long r = e.top; r <= e.bottom; ++r) {
+            for (long c = e.left; c <= e.right; ++c) empty[at(r, c)] = 1;
         }
     }
     for (const auto& rect :
          query->queryContentCells(sheet::CellFlags::FORMULA)->getRangeAddresses()) {
-        const Area f = fromCalc(rect);
-        for (long r = f.firstRow; r <= f.lastRow; ++r) {
-            for (long c = f.firstColumn; c <= f.lastColumn; ++c) out.formula[at(r, c)] = 1;
+        const A1Area f = fromCalc(rect);
+        for (long r = f.top; r <= f.bottom; ++r) {
+            for (long c = f.left; c <= f.right; ++c) out.formula[at(r, c)] = 1;
         }
         out.hasFormulas = true;
     }
@@ -148,9 +147,8 @@ CalcHost::Impl::Read CalcHost::Impl::readArea(const Sheet& s, const Area& a) {
             } else if (v >>= str) {
                 out.values[i] = CellValue::text(fromU(str));
             } else {
-                Reference<table::XCell> cell =
-                    s.sheet->getCellByPosition(static_cast<sal_Int32>(a.firstColumn - 1 + c),
-                                               static_cast<sal_Int32>(a.firstRow - 1 + r));
+                Reference<table::XCell> cell = s.sheet->getCellByPosition(
+                    static_cast<sal_Int32>(a.left - 1 + c), static_cast<sal_Int32>(a.top - 1 + r));
                 out.values[i] = CellValue::error(calc::objectModelError(cell->getError()));
             }
         }
@@ -169,7 +167,8 @@ uno::Any CalcHost::Impl::calcDatum(DocState& d, const CellValue& v) {
 
 // Writes one value into every cell of an area, immediately.
 // `setFormat`: give the area the standard format of a date, boolean or currency value.
-void CalcHost::Impl::writeArea(const Sheet& s, const Area& a, const CellValue& v, bool setFormat) {
+void CalcHost::Impl::writeArea(const Sheet& s, const A1Area& a, const CellValue& v,
+                               bool setFormat) {
     DocState& d = docState(s.doc);
     changing(s.doc);
     Reference<table::XCellRange> range = cellRange(s, a);
@@ -181,8 +180,8 @@ void CalcHost::Impl::writeArea(const Sheet& s, const Area& a, const CellValue& v
         return;
     }
     if (v.isError()) {
-        for (long r = a.firstRow; r <= a.lastRow; ++r) {
-            for (long c = a.firstColumn; c <= a.lastColumn; ++c) {
+        for (long r = a.top; r <= a.bottom; ++r) {
+            for (long c = a.left; c <= a.right; ++c) {
                 changing(s.doc);
                 s.sheet
                     ->getCellByPosition(static_cast<sal_Int32>(c - 1),
@@ -195,7 +194,7 @@ void CalcHost::Impl::writeArea(const Sheet& s, const Area& a, const CellValue& v
     const uno::Any datum = calcDatum(d, v);
     if (a.cells() == 1) {
         Reference<table::XCell> cell = s.sheet->getCellByPosition(
-            static_cast<sal_Int32>(a.firstColumn - 1), static_cast<sal_Int32>(a.firstRow - 1));
+            static_cast<sal_Int32>(a.left - 1), static_cast<sal_Int32>(a.top - 1));
         if (v.isText()) {
             Reference<com::sun::star::text::XTextRange>(cell, UNO_QUERY_THROW)
                 ->setString(toU(v.text()));

@@ -54,7 +54,9 @@ private:
     DIR* d_;
 };
 
-constexpr const char* kPipeDir = "/tmp";
+// LibreOffice's osl layer makes the socket of every named pipe in /tmp, whatever TMPDIR
+// says: the one place in the backend where the temporary directory is not the system's.
+constexpr std::string_view kPipeDir = "/tmp";
 
 bool isOfficeProcessOf(const std::string& pid, uid_t uid) {
     const std::string base = "/proc/" + pid;
@@ -136,6 +138,11 @@ bool officeRunsForThisUser() {
     return false;
 }
 
+std::string oslPipePath(std::string_view name) {
+    return std::string(kPipeDir) + "/OSL_PIPE_" + std::to_string(::getuid()) + "_" +
+           std::string(name);
+}
+
 std::string singleInstancePipePath() {
     std::string config;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
@@ -165,8 +172,7 @@ std::string singleInstancePipePath() {
         std::snprintf(buf, sizeof buf, "%x", static_cast<unsigned>(b));
         hex += buf;
     }
-    return std::string(kPipeDir) + "/OSL_PIPE_" + std::to_string(::getuid()) + "_SingleOfficeIPC_" +
-           hex;
+    return oslPipePath("SingleOfficeIPC_" + hex);
 }
 
 bool handOffToRunningOffice(std::string_view argument) {

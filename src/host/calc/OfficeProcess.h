@@ -16,6 +16,10 @@ bool officeRunsForThisUser();
 // false. Every socket operation has a time limit, so it cannot hang.
 bool handOffToRunningOffice(std::string_view argument);
 
+// The socket of the osl pipe `name` of the calling user (a UNO pipe the office listens on,
+// or its single-instance pipe): /tmp/OSL_PIPE_<uid>_<name>.
+std::string oslPipePath(std::string_view name);
+
 // The socket path of this user's single-instance pipe for the default profile location
 // ($XDG_CONFIG_HOME or $HOME/.config, then libreoffice/4), or empty when it cannot be formed.
 std::string singleInstancePipePath();

@@ -6,13 +6,13 @@
 
 namespace gridmoor::calc {
 
-std::vector<PatternBand> patternBands(const Area& target, const std::vector<Area>& wanted) {
+std::vector<PatternBand> patternBands(const A1Area& target, const std::vector<A1Area>& wanted) {
     const long rows = target.rows(), cols = target.columns();
     // open[r] > 0: some merged area goes on from target row r to row r + 1.
     std::vector<long> open(static_cast<std::size_t>(rows) + 1, 0);
     for (const auto& a : wanted) {
-        ++open[static_cast<std::size_t>(a.firstRow - target.firstRow)];
-        --open[static_cast<std::size_t>(a.lastRow - target.firstRow)];
+        ++open[static_cast<std::size_t>(a.top - target.top)];
+        --open[static_cast<std::size_t>(a.bottom - target.top)];
     }
     for (std::size_t r = 1; r < open.size(); ++r) open[r] += open[r - 1];
     std::vector<PatternBand> bands;
@@ -27,6 +27,13 @@ std::vector<PatternBand> patternBands(const Area& target, const std::vector<Area
 }
 
 namespace {
+
+// Room for the shortest text of any double or long (std::to_chars needs at most 24 bytes).
+constexpr std::size_t kNumberText = 64;
+// A guess at the text's length, reserved before it is written: a cell's element with a
+// short value takes about kCellTextGuess bytes, the document's frame about kFrameText.
+constexpr std::size_t kCellTextGuess = 64;
+constexpr std::size_t kFrameText = 1024;
 
 // The file format folds runs of blanks and has no plain line breaks.
 bool carriedExactly(const std::string& t) {
@@ -55,7 +62,7 @@ void appendEscaped(std::string& xml, const std::string& t) {
 
 template <class T>
 void appendNumber(std::string& xml, T value) {
-    char num[64];
+    char num[kNumberText];
     const auto end = std::to_chars(num, num + sizeof num, value).ptr;
     xml.append(num, end);
 }
@@ -63,22 +70,22 @@ void appendNumber(std::string& xml, T value) {
 // By position in the target: the merged area anchored at each cell, and which cells are
 // covered by an area anchored elsewhere.
 struct Spans {
-    std::vector<const Area*> anchorAt;
+    std::vector<const A1Area*> anchorAt;
     std::vector<char> covered;
 };
 
-Spans spansOf(const Area& target, const std::vector<Area>& wanted) {
+Spans spansOf(const A1Area& target, const std::vector<A1Area>& wanted) {
     const long cols = target.columns();
     const auto n = static_cast<std::size_t>(target.cells());
-    Spans s{std::vector<const Area*>(n, nullptr), std::vector<char>(n, 0)};
+    Spans s{std::vector<const A1Area*>(n, nullptr), std::vector<char>(n, 0)};
     for (const auto& a : wanted) {
-        s.anchorAt[static_cast<std::size_t>((a.firstRow - target.firstRow) * cols + a.firstColumn -
-                                            target.firstColumn)] = &a;
-        for (long r = a.firstRow; r <= a.lastRow; ++r) {
-            for (long c = a.firstColumn; c <= a.lastColumn; ++c) {
-                if (r != a.firstRow || c != a.firstColumn) {
-                    s.covered[static_cast<std::size_t>((r - target.firstRow) * cols + c -
-                                                       target.firstColumn)] = 1;
+        s.anchorAt[static_cast<std::size_t>((a.top - target.top) * cols + a.left - target.left)] =
+            &a;
+        for (long r = a.top; r <= a.bottom; ++r) {
+            for (long c = a.left; c <= a.right; ++c) {
+                if (r != a.top || c != a.left) {
+                    s.covered[static_cast<std::size_t>((r - target.top) * cols + c - target.left)] =
+                        1;
                 }
             }
         }
@@ -87,7 +94,7 @@ Spans spansOf(const Area& target, const std::vector<Area>& wanted) {
 }
 
 // Appends one cell; false when its value cannot be carried exactly.
-bool appendCell(std::string& xml, const PatternCell& cell, const Area* span, bool isCovered) {
+bool appendCell(std::string& xml, const PatternCell& cell, const A1Area* span, bool isCovered) {
     xml += isCovered ? "<table:covered-table-cell" : "<table:table-cell";
     if (span && !isCovered) {
         xml += " table:number-rows-spanned=\"";
@@ -121,7 +128,7 @@ bool appendCell(std::string& xml, const PatternCell& cell, const Area* span, boo
 
 }  // namespace
 
-std::optional<std::string> patternDocument(const Area& target, const std::vector<Area>& wanted,
+std::optional<std::string> patternDocument(const A1Area& target, const std::vector<A1Area>& wanted,
                                            const std::vector<PatternBand>& bands,
                                            const std::vector<PatternCell>& cells) {
     const long cols = target.columns();
@@ -130,7 +137,7 @@ std::optional<std::string> patternDocument(const Area& target, const std::vector
     for (const auto& b : bands) height = std::max(height, b.last - b.first + 1);
 
     std::string xml;
-    xml.reserve(static_cast<std::size_t>(target.cells()) * 64 + 1024);
+    xml.reserve(static_cast<std::size_t>(target.cells()) * kCellTextGuess + kFrameText);
     xml +=
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document "
         "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/calc/CalcArea.h"
+#include "host/A1Address.h"
 
 namespace gridmoor::calc {
 
@@ -30,7 +30,7 @@ struct PatternBand {
 // target's rows in order, without gaps.
 inline constexpr long kBandRows = 5000;
 inline constexpr long kPatternColumns = 1024;
-std::vector<PatternBand> patternBands(const Area& target, const std::vector<Area>& wanted);
+std::vector<PatternBand> patternBands(const A1Area& target, const std::vector<A1Area>& wanted);
 
 // One cell of the target as the pattern carries it.
 struct PatternCell {
@@ -44,7 +44,7 @@ struct PatternCell {
 // value (`cells`, row-major over `target`) and each merged area of `wanted` spanned from its
 // top-left cell. Nothing when a cell cannot be carried exactly: Kind::Other, or a text that
 // the file format would change (empty, blanks at either end or in runs, control characters).
-std::optional<std::string> patternDocument(const Area& target, const std::vector<Area>& wanted,
+std::optional<std::string> patternDocument(const A1Area& target, const std::vector<A1Area>& wanted,
                                            const std::vector<PatternBand>& bands,
                                            const std::vector<PatternCell>& cells);
 

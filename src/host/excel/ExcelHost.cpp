@@ -105,7 +105,6 @@ void ExcelHost::beginRun() {
 void ExcelHost::endRun() noexcept {
     // Releasing a reference to a process that has gone returns at once with an error,
     // which there is nothing to do about.
-    impl_->base = impl_->last;
     impl_->names.clear();
     impl_->cellsOfSheet.clear();
     impl_->objects.clear();
@@ -114,9 +113,8 @@ void ExcelHost::endRun() noexcept {
 void ExcelHost::release(RangeHandle range) noexcept {
     // Dropping the entry releases the reference to Excel's Range at once. A handle of
     // another kind that shares the id is not the caller's to release.
-    const auto found = impl_->objects.find(range.id);
-    if (found != impl_->objects.end() && found->second.kind == excel::Kind::Range)
-        impl_->objects.erase(found);
+    const excel::Object* found = impl_->objects.find(range.id);
+    if (found && found->kind == excel::Kind::Range) impl_->objects.erase(range.id);
 }
 
 std::optional<AppHandle> ExcelHost::attach(std::string_view className) {

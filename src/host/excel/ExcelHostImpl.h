@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/HandleTable.h"
 #include "host/excel/ComSupport.h"
 #include "host/excel/ExcelHost.h"
 
@@ -117,9 +118,7 @@ struct ExcelHost::Impl {
     com::DispIdCache names;
     // The objects of the run still held, by handle id. Ids are never reused, so a handle
     // that was released (at the end of its run or on its own) finds nothing.
-    std::unordered_map<std::uint32_t, Object> objects;
-    std::uint32_t base = 0;  // ids up to this one belong to runs that have ended
-    std::uint32_t last = 0;  // the last id handed out
+    HandleTable<Object, IdReuse::Never> objects;
     // Worksheet.Cells of each sheet handle of the run: always the same object for a sheet,
     // so it is fetched once, which saves a round trip on every Cells(row, column).
     std::unordered_map<std::uint32_t, Ref<IDispatch>> cellsOfSheet;
@@ -128,8 +127,7 @@ struct ExcelHost::Impl {
 
     template <class Tag>
     Handle<Tag> hold(Object o) {
-        objects.emplace(++last, std::move(o));
-        return Handle<Tag>{last};
+        return Handle<Tag>{objects.insert(std::move(o))};
     }
 
     template <class Tag>
@@ -142,7 +140,7 @@ struct ExcelHost::Impl {
         Handle<Tag> h = hold<Tag>(Object{kind, std::move(d), {}, {}, false, {}});
         // A sheet's interface is not known (worksheet or chart): a kind of its own.
         if (kind == excel::Kind::Sheet) idKind = L"Sheet#" + std::to_wstring(h.id);
-        objects.at(h.id).idKind = std::move(idKind);
+        objects.find(h.id)->idKind = std::move(idKind);
         return h;
     }
 
@@ -153,17 +151,9 @@ struct ExcelHost::Impl {
 
     template <class Tag>
     Object& find(Handle<Tag> h, const char* what) {
-        if (!h)
-            throw HostError(HostError::Cause::NotFound, std::string(what) + ": object is not set");
-        const auto found = objects.find(h.id);
-        if (found == objects.end())
-            throw HostError(
-                HostError::Cause::NotFound,
-                std::string(what) + (h.id <= base ? ": object was released at the end of its run"
-                                                  : ": object was released"));
-        if (found->second.kind != excel::kindOf<Tag>())
-            throw std::logic_error("handle of another kind");
-        return found->second;
+        Object& found = objects.at(h.id, what);
+        if (found.kind != excel::kindOf<Tag>()) throw std::logic_error("handle of another kind");
+        return found;
     }
 
     template <class Tag>
