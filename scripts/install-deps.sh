@@ -14,6 +14,8 @@ packages=(
   libreoffice-calc libreoffice-core libreoffice-dev
   # the Debian package: building it, checking it, and reading the installed window
   dpkg-dev lintian dbus at-spi2-core python3-pyatspi
+  # closing the tool as a window manager does and checking Calc after it, over UNO
+  wmctrl python3-uno
 )
 if [[ "${GRIDMOOR_WINDOWS:-1}" == 1 ]]; then
   # cross-building and testing the Windows program under Wine
