@@ -45,8 +45,9 @@ TEST(CalcAttach, OrdinaryCalcIsAskedToListenAndAttached) {
 }
 
 TEST(CalcAttach, NoCalcRunningGivesNothingAndStartsNothing) {
-    char tmpl[] = "/tmp/gridmoor-nocalc-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    std::string home = (std::filesystem::temp_directory_path() / "gridmoor-nocalc-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(home.data()), nullptr);
+    const char* tmpl = home.c_str();
     ::setenv("HOME", tmpl, 1);
     ::unsetenv("XDG_CONFIG_HOME");
     CalcHost host({uniquePipe("none"), true});

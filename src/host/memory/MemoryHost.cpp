@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "host/A1Address.h"
+#include "host/HandleTable.h"
 #include "host/MergeIndex.h"
 #include "host/memory/CellStore.h"
 
@@ -56,63 +57,6 @@ std::string sheetNameProblem(std::string_view name) {
     if (sameNameIgnoringCase(name, "History")) return "\"History\" is a reserved sheet name";
     return {};
 }
-
-// A table of the objects handed out during one run. Ids are never reused: release()
-// moves the base past every id handed out, so a handle of an earlier run names nothing.
-// Items live in fixed blocks, so a run that hands out millions of objects never moves
-// the ones it has.
-template <class T>
-class HandleTable {
-public:
-    std::uint32_t add(T item) {
-        if (size_ >= std::numeric_limits<std::uint32_t>::max() - base_ - 1)
-            raise(Cause::Other, "too many objects in one run");
-        if (size_ % kBlock == 0) {
-            auto block = std::make_unique<std::vector<std::optional<T>>>();
-            block->reserve(kBlock);
-            blocks_.push_back(std::move(block));
-        }
-        blocks_.back()->push_back(std::move(item));
-        ++size_;
-        ++live_;
-        return base_ + static_cast<std::uint32_t>(size_);
-    }
-    T* find(std::uint32_t id) {
-        if (id <= base_ || id - base_ > size_) return nullptr;
-        const std::size_t i = id - base_ - 1;
-        auto& slot = (*blocks_[i / kBlock])[i % kBlock];
-        return slot ? &*slot : nullptr;
-    }
-    const T* find(std::uint32_t id) const {
-        if (id <= base_ || id - base_ > size_) return nullptr;
-        const std::size_t i = id - base_ - 1;
-        const auto& slot = (*blocks_[i / kBlock])[i % kBlock];
-        return slot ? &*slot : nullptr;
-    }
-    // Releases one object; its id is never handed out again.
-    void release(std::uint32_t id) noexcept {
-        if (id <= base_ || id - base_ > size_) return;
-        const std::size_t i = id - base_ - 1;
-        auto& slot = (*blocks_[i / kBlock])[i % kBlock];
-        if (slot) --live_;
-        slot.reset();
-    }
-    void release() noexcept {
-        base_ += static_cast<std::uint32_t>(size_);
-        size_ = 0;
-        live_ = 0;
-        blocks_.clear();
-    }
-    // The objects handed out and not released.
-    std::size_t size() const noexcept { return live_; }
-
-private:
-    static constexpr std::size_t kBlock = 4096;
-    std::uint32_t base_ = 0;
-    std::size_t size_ = 0;  // ids handed out since the last release()
-    std::size_t live_ = 0;
-    std::vector<std::unique_ptr<std::vector<std::optional<T>>>> blocks_;
-};
 
 struct Sheet {
     std::uint32_t id = 0;
@@ -205,12 +149,12 @@ struct MemoryHost::State {
     std::map<FormatKey, std::uint32_t> formatIds{{keyOf(CellFormat{}), 0}};
 
     // --- objects of the current run ---
-    HandleTable<AppObj> apps;
-    HandleTable<BookObj> bookObjs;
-    HandleTable<SheetObj> sheetObjs;
-    HandleTable<RangeObj> ranges;
-    HandleTable<SheetEnumObj> sheetEnums;
-    HandleTable<CellEnumObj> cellEnums;
+    HandleTable<AppObj, IdReuse::Never> apps;
+    HandleTable<BookObj, IdReuse::Never> bookObjs;
+    HandleTable<SheetObj, IdReuse::Never> sheetObjs;
+    HandleTable<RangeObj, IdReuse::Never> ranges;
+    HandleTable<SheetEnumObj, IdReuse::Never> sheetEnums;
+    HandleTable<CellEnumObj, IdReuse::Never> cellEnums;
     std::vector<std::vector<A1Area>> areaLists;
 
     // Buffers mergeArea reuses from call to call.
@@ -296,25 +240,25 @@ struct MemoryHost::State {
 
     // ===== handing out objects =====
 
-    SheetHandle sheetHandle(std::uint32_t sheet) { return SheetHandle{sheetObjs.add({sheet})}; }
+    SheetHandle sheetHandle(std::uint32_t sheet) { return SheetHandle{sheetObjs.insert({sheet})}; }
 
     RangeHandle rangeHandle(std::uint32_t sheet, const A1Area& area) {
-        return RangeHandle{ranges.add({sheet, area, 0})};
+        return RangeHandle{ranges.insert({sheet, area, 0})};
     }
     RangeHandle rangeHandle(std::uint32_t sheet, const std::vector<A1Area>& areas) {
-        if (areas.size() == 1) return RangeHandle{ranges.add({sheet, areas.front(), 0})};
+        if (areas.size() == 1) return RangeHandle{ranges.insert({sheet, areas.front(), 0})};
         areaLists.push_back(areas);
         const auto extra = static_cast<std::uint32_t>(areaLists.size());
-        return RangeHandle{ranges.add({sheet, areas.front(), extra})};
+        return RangeHandle{ranges.insert({sheet, areas.front(), extra})};
     }
 
     void releaseAll() noexcept {
-        apps.release();
-        bookObjs.release();
-        sheetObjs.release();
-        ranges.release();
-        sheetEnums.release();
-        cellEnums.release();
+        apps.clear();
+        bookObjs.clear();
+        sheetObjs.clear();
+        ranges.clear();
+        sheetEnums.clear();
+        cellEnums.clear();
         std::vector<std::vector<A1Area>>().swap(areaLists);
     }
 
@@ -773,18 +717,18 @@ void MemoryHost::endRun() noexcept {
 }
 
 void MemoryHost::release(RangeHandle range) noexcept {
-    s_->ranges.release(range.id);
+    s_->ranges.erase(range.id);
 }
 
 std::optional<AppHandle> MemoryHost::attach(std::string_view className) {
     if (!s_->running || !sameNameIgnoringCase(className, s_->className)) return std::nullopt;
-    return AppHandle{s_->apps.add({})};
+    return AppHandle{s_->apps.insert({})};
 }
 
 WorkbookHandle MemoryHost::Activeworkbook(AppHandle app) {
     s_->admit();
     s_->requireApp(app);
-    return WorkbookHandle{s_->bookObjs.add({s_->activeWorkbook().id})};
+    return WorkbookHandle{s_->bookObjs.insert({s_->activeWorkbook().id})};
 }
 
 SheetEnumHandle MemoryHost::worksheets(AppHandle app) {
@@ -794,7 +738,7 @@ SheetEnumHandle MemoryHost::worksheets(AppHandle app) {
     SheetEnumObj e{wb.id, {}, 0};
     for (std::uint32_t id : wb.sheets)
         if (!s_->sheets.at(id)->chart) e.sheets.push_back(id);
-    return SheetEnumHandle{s_->sheetEnums.add(std::move(e))};
+    return SheetEnumHandle{s_->sheetEnums.insert(std::move(e))};
 }
 
 std::optional<SheetHandle> MemoryHost::nextWorksheet(SheetEnumHandle e) {
@@ -1121,7 +1065,7 @@ CellEnumHandle MemoryHost::enumerateCells(RangeHandle range) {
     const RangeObj r = s_->rangeOf(range);
     s_->sheetOfRange(r);
     return CellEnumHandle{
-        s_->cellEnums.add({r.sheet, r.first, r.extra, 0, r.first.top, r.first.left, false})};
+        s_->cellEnums.insert({r.sheet, r.first, r.extra, 0, r.first.top, r.first.left, false})};
 }
 
 std::optional<RangeHandle> MemoryHost::nextCell(CellEnumHandle e) {
