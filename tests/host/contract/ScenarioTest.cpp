@@ -4,6 +4,7 @@
 // A1:H12 (unchanged unless listed), its formulas too where the backend holds them. Where the
 // command runs in this process, the workbook seen while the message is on screen must
 // already be the final one, undo entry included.
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -32,9 +33,11 @@ struct Scenario {
     bool protectStructure = false;
     bool manualCalculation = false;  // the user's setting, which the command leaves alone
     std::string_view message;        // the one message, or its beginning when prefixOnly
+    std::string_view reason = {};    // the reason the message goes on with
     bool prefixOnly = false;
     Strings mergedAfter = {};
     Cells changed = {};  // cells whose content differs afterwards
+    Strings bold = {};   // areas made bold before, which stay bold
     // The sheets added to the workbook's own that are there afterwards; by default the
     // extra sheets but a scratch sheet.
     std::optional<Strings> sheetsAfter = {};
@@ -90,11 +93,20 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
     for (const auto& m : s.merged) b.merge(m);
     for (const auto& name : s.extraSheets) b.addSheet(name);
     auto expectedValues = valuesOf(b);
-    auto expectedContents = contentsOf(b);
+    const auto contentsBefore = contentsOf(b);
+    auto expectedContents = contentsBefore;
     for (const auto& [at, typed] : s.changed) {
         expectedValues[at] = shown(valueOf(typed, s.cells));
-        if (!expectedContents.empty()) expectedContents[at] = typed.typed;
+        if (expectedContents.empty()) continue;
+        // A cell given what another cell holds shows it as that cell did: the backend
+        // decides how a text that reads as another kind is written back (Calc: "'001").
+        const auto source = std::find_if(s.cells.begin(), s.cells.end(), [&](const auto& c) {
+            return c.second.typed == typed.typed && c.second.format == typed.format;
+        });
+        expectedContents[at] =
+            source == s.cells.end() ? typed.typed : contentsBefore.at(source->first);
     }
+    for (const auto& area : s.bold) b.setBold(area);
     if (s.protectSheet) b.protectSheet();
     if (s.protectStructure) b.protectStructure();
     if (s.manualCalculation) b.setManualCalculation();
@@ -113,7 +125,7 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
     if (s.prefixOnly)
         EXPECT_TRUE(messages[0].starts_with(s.message)) << messages[0];
     else
-        EXPECT_EQ(messages[0], s.message);
+        EXPECT_EQ(messages[0], std::string(s.message) + std::string(s.reason));
     EXPECT_EQ(b.mergedAreas(), s.mergedAfter);
     EXPECT_EQ(b.sheetNames(), sheetsAfter);
     EXPECT_EQ(b.activeSheet(), "Sheet1");
@@ -128,7 +140,18 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
         EXPECT_EQ(seen[0].undoEntries, b.undoEntries());
     }
     EXPECT_EQ(valuesOf(b), expectedValues);
+    for (const auto& area : s.bold) {
+        const A1Area a = at(area);
+        for (std::int32_t r = a.top; r <= a.bottom; ++r)
+            for (std::int32_t c = a.left; c <= a.right; ++c)
+                EXPECT_TRUE(b.isBold(columnLetters(c) + std::to_string(r)))
+                    << columnLetters(c) << r << " lost its format";
+    }
 }
+
+// A column of texts and numbers, runs of two, three and two.
+const Cells kColumn = {{"B2", {"a"}}, {"B3", {"a"}}, {"B4", {"b"}}, {"B5", {"b"}},
+                       {"B6", {"b"}}, {"B7", {"3"}}, {"B8", {"3"}}};
 
 const Scenario kScenarios[] = {
     Scenario{.name = "verticalWorkedExample",
@@ -230,6 +253,57 @@ const Scenario kScenarios[] = {
              .protectSheet = true,
              .message = kMergeNothing,
              .prefixOnly = true},
+    Scenario{.name = "mixedColumnKeepsItsFormat",
+             .command = SmartMerge,
+             .typed = "B2:B8",
+             .cells = kColumn,
+             .message = kMergeDone,
+             .mergedAfter = {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"},
+             .bold = {"B2:B8"}},
+    Scenario{.name = "swappedLowerCaseCorners",
+             .command = SmartMerge,
+             .typed = "f3:a3",
+             .cells = {{"A3", {"x"}},
+                       {"B3", {"x"}},
+                       {"C3", {"x"}},
+                       {"D3", {"y"}},
+                       {"E3", {"z"}},
+                       {"F3", {"z"}}},
+             .message = kMergeDone,
+             .mergedAfter = {"$A$3:$C$3", "$E$3:$F$3"}},
+    Scenario{.name = "kindsSurviveTheMerge",
+             .command = SmartMerge,
+             .typed = "C1:C8",
+             .cells = {{"C1", {"45000", Format::Date}},
+                       {"C2", {"45000", Format::Date}},
+                       {"C3", {"1.5", Format::Currency}},
+                       {"C4", {"1.5"}},
+                       {"C5", {"1", Format::Boolean}},
+                       {"C6", {"-1"}},
+                       {"C7", {"合并"}},
+                       {"C8", {"合并"}}},
+             .message = kMergeDone,
+             // A currency and a number, True and -1 are equal values.
+             .mergedAfter = {"$C$1:$C$2", "$C$3:$C$4", "$C$5:$C$6", "$C$7:$C$8"}},
+    Scenario{.name = "existingAreaInsideARun",
+             .command = SmartMerge,
+             .typed = "B2:B8",
+             .cells = kColumn,
+             .merged = {"B5:B6"},
+             .message = kMergeDone,
+             .mergedAfter = {"$B$2:$B$3", "$B$4:$B$6", "$B$7:$B$8"}},
+    Scenario{.name = "addressWithoutSecondCorner",
+             .command = SmartMerge,
+             .typed = "B2:",
+             .cells = kColumn,
+             .message = kMergeNothing,
+             .reason = kReasonBadAddress},
+    Scenario{.name = "blockIsNoLine",
+             .command = SmartMerge,
+             .typed = "A1:B3",
+             .cells = kColumn,
+             .message = kMergeNothing,
+             .reason = kReasonNotLine},
     Scenario{.name = "unmergeColumnOfTwoAreas",
              .command = UnmergeFill,
              .typed = "A1:A6",
@@ -290,6 +364,52 @@ const Scenario kScenarios[] = {
              .manualCalculation = true,
              .message = kUnmergeDone,
              .changed = {{"A2", {"x"}}, {"A3", {"x"}}}},
+    Scenario{
+        .name = "unmergeCarriesKinds",
+        .command = UnmergeFill,
+        .typed = "B2:B9",
+        .cells = {{"B2", {"a"}}, {"B5", {"45001", Format::Date}}, {"B7", {"=\"\""}}, {"B8", {"0"}}},
+        .merged = {"B2:B4", "B5:B6"},
+        .message = kUnmergeDone,
+        .changed = {{"B3", {"a"}},
+                    {"B4", {"a"}},
+                    {"B6", {"45001", Format::Date}},
+                    {"B7", {"45001", Format::Date}},
+                    {"B9", {"0"}}}},
+    // Each carried text is one that would read as something else if typed.
+    Scenario{.name = "unmergeKeepsTextsThatLookLikeValues",
+             .command = UnmergeFill,
+             .typed = "B2:B11",
+             .cells = {{"B2", {"'001"}},
+                       {"B4", {"'1-2"}},
+                       {"B6", {"'TRUE"}},
+                       {"B8", {"'=1+1"}},
+                       {"B10", {"''x"}}},
+             .merged = {"B2:B3", "B4:B5", "B6:B7", "B8:B9", "B10:B11"},
+             .message = kUnmergeDone,
+             .changed = {{"B3", {"'001"}},
+                         {"B5", {"'1-2"}},
+                         {"B7", {"'TRUE"}},
+                         {"B9", {"'=1+1"}},
+                         {"B11", {"''x"}}}},
+    Scenario{.name = "unmergeBlock",
+             .command = UnmergeFill,
+             .typed = "A1:C3",
+             .cells = {{"A1", {"x"}}, {"C1", {"2"}}, {"A3", {"0", Format::Boolean}}, {"C3", {"y"}}},
+             .merged = {"A1:B2"},
+             .message = kUnmergeDone,
+             // Row by row, each blank takes the value before it in that order.
+             .changed = {{"B1", {"x"}},
+                         {"A2", {"2"}},
+                         {"B2", {"2"}},
+                         {"C2", {"2"}},
+                         {"B3", {"0", Format::Boolean}}}},
+    Scenario{.name = "unmergeAddressWithoutColon",
+             .command = UnmergeFill,
+             .typed = "B2B9",
+             .cells = kColumn,
+             .message = kUnmergeStopped,
+             .reason = kReasonBadAddress},
     Scenario{.name = "unmergeEmptyAddress",
              .command = UnmergeFill,
              .typed = "",
