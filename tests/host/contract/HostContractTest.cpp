@@ -25,6 +25,10 @@ TEST_P(Sheets, ActiveWorkbookSheetAndCount) {
         EXPECT_EQ(h.Name(h.Sheets(app, 3L)), "数据");
         EXPECT_EQ(causeOf([&] { h.Sheets(app, 4L); }), Cause::NotFound);
         EXPECT_EQ(causeOf([&] { h.Sheets(app, "nope"); }), Cause::NotFound);
+        Strings names;
+        const SheetEnumHandle e = h.worksheets(app);
+        while (auto s = h.nextWorksheet(e)) names.push_back(h.Name(*s));
+        EXPECT_EQ(names, (Strings{"Sheet1", "Sheet2", "数据"}));
     });
 }
 
@@ -51,8 +55,11 @@ TEST_P(Sheets, ProtectedStructureRefusesAddDeleteRename) {
         EXPECT_EQ(causeOf([&] { h.SheetsAdd(app, After{sheet}); }), Cause::Protected);
         EXPECT_EQ(causeOf([&] { h.Delete(h.Sheets(app, "Sheet2")); }), Cause::Protected);
         EXPECT_EQ(causeOf([&] { h.setName(h.Sheets(app, "Sheet2"), "Three"); }), Cause::Protected);
+        // Cells stay writable.
+        h.setValue(h.Range(sheet, "A1"), CellValue::text("ok"));
     });
     EXPECT_EQ(bench().sheetNames(), (Strings{"Sheet1", "Sheet2", "数据"}));
+    EXPECT_TRUE(identical(bench().read("A1"), CellValue::text("ok")));
 }
 
 TEST_P(Sheets, CalculationTakesOnlyTheObjectModelsCodes) {
@@ -69,13 +76,22 @@ TEST_P(Sheets, CalculationTakesOnlyTheObjectModelsCodes) {
 
 TEST_P(Sheets, AddressesUseTheObjectModelsSyntax) {
     bench().run([&](BulkHost& h, AppHandle, SheetHandle s) {
-        EXPECT_EQ(h.address(h.Range(s, "b8:b2")), "$B$2:$B$8");
+        const RangeHandle r = h.Range(s, "b8:$B$2");
+        EXPECT_EQ(h.address(r), "$B$2:$B$8");
+        EXPECT_EQ(h.RowsCount(r), 7);
+        EXPECT_EQ(h.ColumnsCount(r), 1);
+        EXPECT_EQ(h.address(h.offset(r, std::nullopt, 2)), "$D$2:$D$8");
+        EXPECT_EQ(h.address(h.offset(r, 1, -1)), "$A$3:$A$9");
+        EXPECT_EQ(h.address(h.Cells(s, 6, 1)), "$A$6");
+        EXPECT_EQ(h.address(h.Range(s, h.Cells(s, 5, 3), h.Cells(s, 2, 1))), "$A$2:$C$5");
         EXPECT_EQ(h.address(h.Range(s, "B:B")), "$B:$B");
         EXPECT_EQ(h.address(h.Range(s, "3:3")), "$3:$3");
         EXPECT_EQ(h.address(h.Range(s, "B2:B8,D2:D8")), "$B$2:$B$8,$D$2:$D$8");
         EXPECT_EQ(h.address(h.offset(h.Range(s, "A1"), std::nullopt, 5)), "$F$1");
         EXPECT_EQ(causeOf([&] { h.Range(s, "Sheet1.A1"); }), Cause::BadArgument);
         EXPECT_EQ(causeOf([&] { h.Range(s, "A1:A"); }), Cause::BadArgument);
+        EXPECT_EQ(causeOf([&] { h.Range(s, "B2:"); }), Cause::BadArgument);
+        EXPECT_EQ(causeOf([&] { h.Range(s, "Sheet2!B2"); }), Cause::BadArgument);
     });
 }
 
@@ -220,8 +236,13 @@ TEST_P(ReadTest, ValueKeepsItsKind) {
     bench().run([&](BulkHost& h, AppHandle, SheetHandle s) {
         const CellValue single = h.Value(h.Range(s, "B2")).single();
         EXPECT_TRUE(identical(single, c.expected)) << describe(single);
-        const RangeValue block = h.Value(h.Range(s, "B1:B3"));
+        // A block reads as one 1-based array, rows by columns.
+        const RangeValue block = h.Value(h.Range(s, "B1:C3"));
+        ASSERT_TRUE(block.isArray());
+        ASSERT_EQ(block.array().rows(), 3);
+        ASSERT_EQ(block.array().columns(), 2);
         EXPECT_TRUE(identical(block.at(2, 1), c.expected)) << describe(block.at(2, 1));
+        EXPECT_TRUE(block.at(2, 2).isEmpty());
         const CellEnumHandle e = h.enumerateCells(h.Range(s, "B1:B3"));
         h.nextCell(e);
         const auto second = h.nextCell(e);
@@ -298,7 +319,26 @@ INSTANTIATE_TEST_SUITE_P(
                                          WriteCase{"date", CellValue::date(45123)},
                                          WriteCase{"currency", CellValue::currency(15000)},
                                          WriteCase{"empty", CellValue()},
-                                         WriteCase{"emptyText", CellValue::text("")})),
+                                         WriteCase{"emptyText", CellValue::text("")},
+                                         WriteCase{"negative", CellValue::integer(-42)},
+                                         WriteCase{"tenth", CellValue::floating(0.1)},
+                                         WriteCase{"bigCurrency", CellValue::currency(123456)},
+                                         WriteCase{"dateAndTime", CellValue::date(45000.75)},
+                                         WriteCase{"errorNA", CellValue::error(2042)},
+                                         WriteCase{"errorDivByZero", CellValue::error(2007)},
+                                         WriteCase{"negativeCurrency", CellValue::currency(-12345)},
+                                         WriteCase{"chinese", CellValue::text("合并 & 撤销")},
+                                         // Texts that would read as another kind if typed.
+                                         WriteCase{"leadingZeros", CellValue::text("001")},
+                                         WriteCase{"spacedNumber", CellValue::text(" 12.5 ")},
+                                         WriteCase{"dashedPair", CellValue::text("1-2")},
+                                         WriteCase{"isoDate", CellValue::text("2024-01-02")},
+                                         WriteCase{"fraction", CellValue::text("1/2")},
+                                         WriteCase{"trueText", CellValue::text("TRUE")},
+                                         WriteCase{"falseText", CellValue::text("false")},
+                                         WriteCase{"formulaText", CellValue::text("=1+1")},
+                                         WriteCase{"apostrophe", CellValue::text("'x")},
+                                         WriteCase{"errorText", CellValue::text("#N/A")})),
     caseName<WriteCase>);
 
 }  // namespace

@@ -161,19 +161,6 @@ TEST_F(HostFixture, SheetProtectionRefusesChangesToCellsButNotReading) {
     EXPECT_EQ(host.mergedAreas("Sheet2"), Names{"$E$4:$E$5"});
 }
 
-TEST_F(HostFixture, StructureProtectionRefusesAddDeleteAndRename) {
-    host.protectStructure(true);
-    host.setDisplayAlerts(false);
-    EXPECT_EQ(causeOf([&] { host.SheetsAdd(app, After{sheet("Sheet2")}); }),
-              HostError::Cause::Protected);
-    EXPECT_EQ(causeOf([&] { host.Delete(sheet("Sheet2")); }), HostError::Cause::Protected);
-    EXPECT_EQ(causeOf([&] { host.setName(sheet("Sheet2"), "New"); }), HostError::Cause::Protected);
-    EXPECT_EQ(host.sheetNames(), (Names{"Sheet1", "Sheet2"}));
-    // Cells stay writable.
-    host.setValue(range("A1"), txt("ok"));
-    EXPECT_TRUE(identical(host.cell("Sheet1", "A1"), txt("ok")));
-}
-
 struct CalculationCase {
     const char* name;
     std::int16_t code;
