@@ -99,12 +99,19 @@ TEST_P(Sheets, ProtectedSheetRefusesWritesMergesAndPastes) {
     Bench& b = bench();
     b.enter("A1", {"keep"});
     b.enter("A2", {"keep"});
+    b.merge("B1:B2");
     b.protectSheet();
-    b.run([&](BulkHost& h, AppHandle, SheetHandle s) {
+    b.run([&](BulkHost& h, AppHandle app, SheetHandle s) {
         EXPECT_EQ(causeOf([&] { h.setValue(h.Range(s, "A1"), CellValue::text("x")); }),
                   Cause::Protected);
+        EXPECT_EQ(causeOf([&] { h.setValue(h.Range(s, "A1:A2"), CellValue()); }), Cause::Protected);
         EXPECT_EQ(causeOf([&] { h.Merge(h.Range(s, "A1:A2")); }), Cause::Protected);
-        EXPECT_EQ(causeOf([&] { h.UnMerge(h.Range(s, "A1:A2")); }), Cause::Protected);
+        EXPECT_EQ(causeOf([&] { h.UnMerge(h.Range(s, "B1:B2")); }), Cause::Protected);
+        const SheetHandle other = h.Sheets(app, "Sheet2");
+        EXPECT_EQ(causeOf([&] { h.Copy(h.Range(other, "A1"), Destination{h.Range(s, "A1")}); }),
+                  Cause::Protected);
+        // Copying from the sheet is reading it.
+        h.Copy(h.Range(s, "A1:B2"), Destination{h.Range(other, "D4")});
         h.Copy(h.Range(s, "A1:A2"));
         EXPECT_EQ(causeOf([&] {
                       h.PasteSpecial(h.Range(s, "A1:A2"),
@@ -119,7 +126,8 @@ TEST_P(Sheets, ProtectedSheetRefusesWritesMergesAndPastes) {
     });
     EXPECT_TRUE(identical(b.read("A1"), CellValue::text("keep")));
     EXPECT_TRUE(b.read("A3").isEmpty());
-    EXPECT_TRUE(b.mergedAreas().empty());
+    EXPECT_EQ(b.mergedAreas(), Strings{"$B$1:$B$2"});
+    EXPECT_EQ(b.mergedAreas("Sheet2"), Strings{"$E$4:$E$5"});
 }
 
 // The smart merge's pattern: a scratch copy, pair merges there, the block pasted back as

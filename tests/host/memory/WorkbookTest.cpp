@@ -132,35 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Reserved", "history", false}),
     [](const ::testing::TestParamInfo<NameCase>& p) { return std::string(p.param.name); });
 
-TEST_F(HostFixture, SheetProtectionRefusesChangesToCellsButNotReading) {
-    host.setCells("Sheet1", "A1:A2", {txt("a"), txt("b")});
-    host.mergeCells("Sheet1", "B1:B2");
-    host.protectSheet("Sheet1", true);
-    host.Copy(range("A1:A2", "Sheet2"));
-    const struct {
-        const char* op;
-        std::function<void()> call;
-    } refused[] = {
-        {"Merge", [&] { host.Merge(range("A1:A2")); }},
-        {"UnMerge", [&] { host.UnMerge(range("B1:B2")); }},
-        {"PasteSpecial",
-         [&] {
-             host.PasteSpecial(range("A1:A2"),
-                               {xlPasteFormats, xlPasteSpecialOperationNone, false, false});
-         }},
-        {"Value=", [&] { host.setValue(range("A1"), txt("new")); }},
-        {"Value= empty", [&] { host.setValue(range("A1:A2"), CellValue{}); }},
-        {"Copy onto", [&] { host.Copy(range("A1", "Sheet2"), Destination{range("A1")}); }},
-    };
-    for (const auto& r : refused) EXPECT_EQ(causeOf(r.call), HostError::Cause::Protected) << r.op;
-    EXPECT_TRUE(sameValues(host.cells("Sheet1", "A1:A2"), {txt("a"), txt("b")}));
-    EXPECT_EQ(host.mergedAreas("Sheet1"), Names{"$B$1:$B$2"});
-    EXPECT_TRUE(identical(host.Value(range("A2")).single(), txt("b")));
-    host.Copy(range("A1:B2"));
-    host.Copy(range("A1:B2"), Destination{range("D4", "Sheet2")});
-    EXPECT_EQ(host.mergedAreas("Sheet2"), Names{"$E$4:$E$5"});
-}
-
 struct CalculationCase {
     const char* name;
     std::int16_t code;
