@@ -28,10 +28,7 @@ public:
                               .holdsFormulas = true,
                               .integersReadAsFloating = true,
                               .emptyTextClears = true,
-                              .kindFollowsFormat = true,
-                              .manyAreasFault =
-                                  "Calc: the bulk route's formats read-back fails (\"format "
-                                  "paste: Calc did not take every format\")"};
+                              .kindFollowsFormat = true};
         return t;
     }
     void enter(std::string_view cell, const Content& content) override {

@@ -24,6 +24,9 @@ using Cause = HostError::Cause;
 
 namespace {
 
+// The programmatic name of the cell style every cell has until it is given another.
+constexpr const char* kDefaultCellStyle = "Default";
+
 // Cell properties a format paste never carries, though Calc lets them be set. Read-only
 // properties and objects are never carried either.
 const char* const kNotCarried[] = {
@@ -81,8 +84,16 @@ std::vector<CalcHost::Impl::FormatGroup> CalcHost::Impl::formatGroups(const Shee
         Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);
         Reference<beans::XPropertySet> gp(g, UNO_QUERY_THROW);
         Reference<beans::XMultiPropertySet> gm(g, UNO_QUERY_THROW);
-        out.push_back({gp->getPropertyValue("CellStyle"),
-                       gm->getPropertyValues(formatPropertyNames(gp)), g->getRangeAddresses()});
+        FormatGroup group{gp->getPropertyValue("CellStyle"),
+                          gm->getPropertyValues(formatPropertyNames(gp)), g->getRangeAddresses()};
+        // Calc names no style for the cells of a column it has never stored anything in (an
+        // untouched column of a sheet, even asked cell by cell): the group's style reads as
+        // the empty name, which no style has and no format paste could give back. Such cells
+        // have the default cell style.
+        OUString style;
+        if ((group.style >>= style) && style.isEmpty())
+            group.style <<= OUString::createFromAscii(kDefaultCellStyle);
+        out.push_back(std::move(group));
     }
     return out;
 }

@@ -66,9 +66,6 @@ struct Traits {
     // A number's kind follows its cell's number format (a format paste can make it a
     // date). Calc derives the kind from the format; the model keeps the kind it was given.
     bool kindFollowsFormat = false;
-    // Why mergeAreas of 2,000 areas down an empty column fails where it does, contrary to
-    // BulkHost.h; the case is skipped there with this reason until the backend is fixed.
-    const char* manyAreasFault = nullptr;
     // The commands run in this process, so the workbook can be inspected while a message
     // is on screen (the fake Excel's commands run in the tool's own process).
     bool commandInProcess = true;

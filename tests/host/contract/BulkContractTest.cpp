@@ -99,7 +99,6 @@ TEST_P(Bulk, UnmergeUndoesAreasGivenToMergeAreasEarlierInTheRun) {
 // More areas than one 255-character address holds, merged in one call.
 TEST_P(Bulk, TwoThousandAreasCostAFewHundredRoundTrips) {
     Bench& b = bench();
-    if (b.traits().manyAreasFault) GTEST_SKIP() << b.traits().manyAreasFault;
     const std::vector<A1Area> areas = runs(3, 2000, 2);
     b.run([&](BulkHost& h, AppHandle, SheetHandle s) {
         // About 20 areas fit in one address: some 100 packed Merges of two calls each.
