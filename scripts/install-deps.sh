@@ -7,7 +7,7 @@ packages=(
   # build and tests
   cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format
   # the Linux window
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev fonts-noto-cjk
   # a display for window tests and for the tool beside Calc
   xvfb xauth openbox x11-utils xdotool
   # LibreOffice Calc and its SDK

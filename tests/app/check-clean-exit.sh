@@ -32,6 +32,8 @@ if [[ -z ${GRIDMOOR_EXIT_ISOLATED:-} && $(id -u) -eq 0 ]] &&
        env GRIDMOOR_EXIT_ISOLATED=1 "$0" "$@"
 fi
 if [[ -n ${GRIDMOOR_EXIT_ISOLATED:-} ]]; then
+  # A fresh /tmp hides the old one: the program and this checkout must lie elsewhere.
+  [[ $tool != /tmp/* && $here != /tmp/* ]] || { echo "check-clean-exit: run it from outside /tmp"; exit 2; }
   mount -t tmpfs tmpfs /tmp
 else
   echo "check-clean-exit: not isolated (needs root and unshare); the UNO pipe 'gridmoor' is shared"
@@ -152,7 +154,12 @@ for ((run = 1; run <= runs; ++run)); do
   began=$SECONDS
   notes=()
   [[ -n $office ]] || start_calc
-  "${probe[@]}" reset "$book" || { echo "run $run: the probe could not reset Calc"; exit 1; }
+  if ! "${probe[@]}" reset "$book"; then
+    # Calc went away by itself in the run before (counted there): start it again.
+    stop_calc KILL
+    start_calc
+    "${probe[@]}" reset "$book" || { echo "run $run: the probe could not reset Calc"; exit 1; }
+  fi
   log=$work/run-$run.err
   "$tool" >/dev/null 2>"$log" &
   gm=$!

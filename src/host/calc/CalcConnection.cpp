@@ -10,6 +10,7 @@
 #include <com/sun/star/document/XActionLockable.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
 #include <thread>
 
 #include "host/calc/CalcImpl.h"
@@ -46,6 +47,22 @@ constexpr int kHandOffGiveUpAfter = 50;
 constexpr int kNoPipeTries = 10;
 
 }  // namespace
+
+// The remote references go first, while the bridge can still send their releases. Disposing
+// the local context then disposes its service manager and with it the bridge factory and
+// every bridge it made: the connection to Calc closes and each bridge's reader and writer
+// threads are joined, so no UNO thread outlives the host (a process that ends with them
+// still running can crash in the UNO runtime's teardown).
+CalcHost::Impl::~Impl() {
+    dropConnection();
+    try {
+        const Reference<lang::XComponent> context(local, UNO_QUERY);
+        local.clear();
+        if (context.is()) context->dispose();
+    } catch (...) {
+        // The context is given up either way; a failed disposal leaves nothing to undo.
+    }
+}
 
 void CalcHost::Impl::dropConnection() noexcept {
     desktop.clear();

@@ -165,6 +165,10 @@ struct CalcHost::Impl {
     std::map<const void*, bool> protectedSheets;
 
     explicit Impl(Options o) : options(std::move(o)) {}
+    // Releases every document and disposes of the local context: see CalcConnection.cpp.
+    ~Impl();
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
 
     // ---------------------------------------------------------------- errors
     [[noreturn]] void fail(Cause cause, const std::string& why) { throw HostError(cause, why); }
