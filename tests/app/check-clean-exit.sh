@@ -26,17 +26,18 @@ runs=${2:-30}
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 
-if [[ -z ${GRIDMOOR_EXIT_ISOLATED:-} && $(id -u) -eq 0 ]] &&
+# A fresh /tmp would hide the program and this checkout when they lie under /tmp (as in a
+# clone made there): then the runs share the machine's /tmp and UNO pipe name instead.
+if [[ -z ${GRIDMOOR_EXIT_ISOLATED:-} && $(id -u) -eq 0 && $tool != /tmp/* && $here != /tmp/* ]] &&
    unshare --mount --pid --net --fork --mount-proc true 2>/dev/null; then
   exec unshare --mount --propagation private --pid --net --fork --mount-proc \
        env GRIDMOOR_EXIT_ISOLATED=1 "$0" "$@"
 fi
 if [[ -n ${GRIDMOOR_EXIT_ISOLATED:-} ]]; then
-  # A fresh /tmp hides the old one: the program and this checkout must lie elsewhere.
-  [[ $tool != /tmp/* && $here != /tmp/* ]] || { echo "check-clean-exit: run it from outside /tmp"; exit 2; }
   mount -t tmpfs tmpfs /tmp
 else
-  echo "check-clean-exit: not isolated (needs root and unshare); the UNO pipe 'gridmoor' is shared"
+  echo "check-clean-exit: not isolated (needs root, unshare and a checkout outside /tmp);" \
+       "the UNO pipe 'gridmoor' is shared"
 fi
 
 work=$(mktemp -d /tmp/gridmoor-exit-XXXXXX)
