@@ -44,7 +44,7 @@ work=$(mktemp -d /tmp/gridmoor-exit-XXXXXX)
 book=exit-book.fods
 # The long column: as exit-calc-probe.py fills it.
 long_rows=100000
-export HOME=$work XDG_RUNTIME_DIR=$work DISPLAY=:${GRIDMOOR_EXIT_DISPLAY:-7}
+export HOME=$work XDG_RUNTIME_DIR=$work
 export LANG=C.UTF-8 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$source_dir/tests/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
@@ -71,12 +71,24 @@ cat >"$work/$book" <<'EOF'
  </table:table></office:spreadsheet></office:body></office:document>
 EOF
 
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
+# A display number Xvfb finds free (unless one is asked for): a fixed number can meet a
+# server left by something else, where no window manager of ours runs.
+if [[ -n ${GRIDMOOR_EXIT_DISPLAY:-} ]]; then
+  Xvfb ":$GRIDMOOR_EXIT_DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=:$GRIDMOOR_EXIT_DISPLAY
+else
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 1 50); do [[ -s $work/display ]] && break; sleep 0.2; done
+  export DISPLAY=:$(head -1 "$work/display")
+fi
 for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
-openbox --sm-disable >/dev/null 2>&1 &
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 1 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.2; done
+for _ in $(seq 1 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.2; done
+# Without the window manager no close could be sent: say so once instead of 30 timeouts.
+wmctrl -m >/dev/null 2>&1 || { echo "check-clean-exit: openbox did not start on $DISPLAY"; cat "$work/openbox.log"; exit 1; }
 dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$work/bus" 4>"$work/bus.pid"
 pids+=($(cat "$work/bus.pid"))
 export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus")
