@@ -11,8 +11,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 # The tests against a real Calc run apart: LibreOffice 7.4 now and then drops a connection
-# or goes away on a loaded machine (see README), so a Calc test that fails is run once
-# more. The log keeps its first failure; a real fault fails both times.
+# or goes away on a loaded machine (see README), so a Calc test (a shard of one test
+# program's cases, sharing one soffice) that fails is run once more. The log keeps its
+# first failure; a real fault fails both times.
 run_tests() {
   ctest --preset "$1" -LE calc
   ctest --preset "$1" -L calc --repeat until-pass:2

@@ -17,6 +17,7 @@
 #include "host/calc/BatchedCalc.h"
 #include "host/calc/CalcHost.h"
 #include "host/calc/CalcProbe.h"
+#include "host/calc/OfficeProcess.h"
 
 namespace gridmoor::calctest {
 
@@ -29,9 +30,12 @@ inline std::unique_ptr<Soffice>& sharedOfficeSlot() {
     return office;
 }
 
-// The soffice shared by the tests of one program, started on first use.
+// The soffice shared by the tests of one program, started on first use, and started anew
+// when the one before no longer answers (LibreOffice now and then goes away on a loaded
+// machine; the cases after it still get a Calc of their own).
 inline Soffice& sharedOffice() {
     std::unique_ptr<Soffice>& office = sharedOfficeSlot();
+    if (office && !socketAccepts(calc::oslPipePath(office->pipeName()))) office.reset();
     if (!office) {
         office = std::make_unique<Soffice>(uniquePipe("shared"), true);
         if (!office->waitReady(90)) throw std::runtime_error("soffice did not start");
