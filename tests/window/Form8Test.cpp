@@ -14,35 +14,25 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "MessageCatcher.h"
+#include "WindowCases.h"
 #include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
-#include "support/MemoryRig.h"
-#include "support/ThrowingHost.h"
 #include "window/qt/Form8.h"
 
 namespace gridmoor {
 namespace {
 
-using testing::MemoryRig;
 using testing::MessageCatcher;
-using testing::ThrowingHost;
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString workbookLine(const QString& name) {
-    return qs(texts::kWorkbookLinePrefix) + name;
-}
-QString sheetLine(const QString& name) {
-    return qs(texts::kSheetLinePrefix) + name;
-}
 
 // Form8 whose window calls also note what a running handler could observe: whether the
 // busy cursor is up, and whether an event posted inside the handler has been processed.
@@ -108,19 +98,10 @@ private slots:
     void window();
     void chineseFontCoversTheTexts();
     void controlsKeepTheirPlaceWhenResized();
-    void startUp_data();
-    void startUp();
-    void noApplicationMessageComesBeforeTheWindow();
-    void namesShowUnchanged_data();
-    void namesShowUnchanged();
+    void sharedCases_data();
+    void sharedCases();
     void focusStartsOnRefreshAndTabWalksTheButtons();
     void enterAndEscapePressNothing();
-    void refreshKeepsText1AndSwitchesTheSettingsOn();
-    void refreshWithoutApplicationKeepsTheOldLines();
-    void smartMergeMergesTheTypedRange();
-    void unmergeFillsTheTypedRange();
-    void aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage_data();
-    void aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage();
 };
 
 void Form8Test::controls_data() {
@@ -250,102 +231,67 @@ void Form8Test::controlsKeepTheirPlaceWhenResized() {
     QCOMPARE(paintedAt(form, QPoint(700, 400)), QColor(192, 192, 255));
 }
 
-void Form8Test::startUp_data() {
-    QTest::addColumn<bool>("running");
-    QTest::addColumn<bool>("workbook");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("label1");
-    QTest::addColumn<QString>("label2");
-
-    QTest::newRow("no application")
-        << false << false << QStringList{qs(texts::kNoWorkbook)} << QString() << QString();
-    QTest::newRow("workbook open")
-        << true << true << QStringList{} << workbookLine("Book1.xlsx") << sheetLine("Sheet1");
-    QTest::newRow("no workbook") << true << false << QStringList{} << QString() << QString();
+void Form8Test::sharedCases_data() {
+    QTest::addColumn<int>("row");
+    const auto all = windowcases::cases();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        QTest::newRow(all[i].name) << static_cast<int>(i);
 }
 
-void Form8Test::startUp() {
-    QFETCH(bool, running);
-    QFETCH(bool, workbook);
-    QFETCH(QStringList, messages);
-    QFETCH(QString, label1);
-    QFETCH(QString, label2);
-
-    MemoryHost host;
-    host.setRunning(running);
-    if (workbook) host.addWorkbook("Book1.xlsx");
-    Form8 form(host);
+// A row of the table every Form8 passes, and on every row what the Qt window adds: each
+// message is a modal, icon-less OK box of the window, shown without the busy cursor and
+// before the window only at start-up; a handler sees the busy cursor on every call of the
+// window, processes no event and leaves no cursor behind; names are plain text.
+void Form8Test::sharedCases() {
+    QFETCH(int, row);
+    const windowcases::WindowCase c = windowcases::cases()[static_cast<std::size_t>(row)];
+    windowcases::Bench bench(c);
+    ProbeForm8 form(bench.host);
     MessageCatcher catcher;
     form.open();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-
-    QStringList shown;
-    for (const auto& m : catcher.shown) shown << m.text;
-    QCOMPARE(shown, messages);
-    QCOMPARE(control<QLabel>(form, "Label1")->text(), label1);
-    QCOMPARE(control<QLabel>(form, "Label2")->text(), label2);
-    QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QString());
+    const std::size_t atStart = catcher.shown.size();
     QVERIFY(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    if (c.typed != nullptr) QTest::keyClicks(control(form, "Text1"), c.typed);
+    bench.beforeClick(c);
+    form.forget();
+    if (c.button != nullptr) {
+        QTest::mouseClick(control(form, c.button), Qt::LeftButton);
+        if (catcher.shown.size() == atStart) QVERIFY2(!form.postedRan, "events ran in the handler");
+        QVERIFY2(!form.postedRanBeforeMessage, "events ran in the handler");
+        for (bool busy : form.busyInside) QVERIFY(busy);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+    QTest::qWait(20);
+    QVERIFY(!form.posted || form.postedRan);
+
+    windowcases::Seen seen{{},
+                           control<QLabel>(form, "Label1")->text().toStdString(),
+                           control<QLabel>(form, "Label2")->text().toStdString(),
+                           control<QLineEdit>(form, "Text1")->text().toStdString()};
+    for (std::size_t i = 0; i < catcher.shown.size(); ++i) {
+        const auto& m = catcher.shown[i];
+        seen.messages.push_back(m.text.toStdString());
+        QCOMPARE(m.title, qs(texts::kMessageTitle));
+        QCOMPARE(m.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(m.icon, QMessageBox::NoIcon);
+        QVERIFY(m.modal);
+        QCOMPARE(m.parent, static_cast<QWidget*>(&form));
+        QCOMPARE(m.parentVisible, i >= atStart);
+        if (i < atStart) QCOMPARE(m.label1 + m.label2 + m.text1, QString());
+        QVERIFY2(!m.busyCursor, "busy cursor gone before the message");
+    }
+    const auto bad = windowcases::mismatches(c, seen, bench);
+    QVERIFY2(bad.empty(), bad.empty() ? "" : bad.front().c_str());
+    QVERIFY(form.isVisible());
+    QCOMPARE(control<QLabel>(form, "Label1")->textFormat(), Qt::PlainText);
+    QVERIFY(control<QLabel>(form, "Label1")->buddy() == nullptr);
     // None of the texts at creation is left anywhere in the window.
     for (auto* widget : form.findChildren<QWidget*>()) {
         const QString text = widget->property("text").toString();
         QVERIFY2(text != "Label1" && text != "Label2" && text != "Text1",
                  qPrintable(widget->objectName()));
     }
-}
-
-void Form8Test::noApplicationMessageComesBeforeTheWindow() {
-    MemoryHost host;
-    host.setRunning(false);
-    Form8 form(host);
-    MessageCatcher catcher;
-    form.open();
-
-    QCOMPARE(catcher.shown.size(), std::size_t{1});
-    const auto& m = catcher.shown.front();
-    QCOMPARE(m.text, QStringLiteral("没有打开Excel工作簿！"));
-    QCOMPARE(m.title, qs(texts::kMessageTitle));
-    QCOMPARE(m.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(m.icon, QMessageBox::NoIcon);
-    QVERIFY(m.modal);
-    QCOMPARE(m.parent, static_cast<QWidget*>(&form));
-    QVERIFY2(!m.parentVisible, "the message comes before the window is shown");
-    QVERIFY(!m.busyCursor);
-    QCOMPARE(m.label1, QString());
-    QCOMPARE(m.label2, QString());
-    QCOMPARE(m.text1, QString());
-    QVERIFY(form.isVisible());
-}
-
-void Form8Test::namesShowUnchanged_data() {
-    QTest::addColumn<QString>("book");
-    QTest::addColumn<QString>("sheet");
-    QTest::newRow("blanks") << "Q1 report final.xlsx"
-                            << "Sheet 1";
-    QTest::newRow("ampersand") << "R&D budget.xlsx"
-                               << "A&B";
-    QTest::newRow("chinese") << "销售数据（2024）.xlsx"
-                             << "一月份";
-    QTest::newRow("outer blanks") << "  padded  "
-                                  << " x ";
-    QTest::newRow("markup and punctuation") << "<b>bold</b>.xlsx"
-                                            << "#1 - 'q', \"w\"; (e)!";
-}
-
-void Form8Test::namesShowUnchanged() {
-    QFETCH(QString, book);
-    QFETCH(QString, sheet);
-    MemoryHost host;
-    host.addWorkbook(book.toStdString(), {sheet.toStdString()});
-    Form8 form(host);
-    form.open();
-    auto* label1 = control<QLabel>(form, "Label1");
-    auto* label2 = control<QLabel>(form, "Label2");
-    QCOMPARE(label1->text(), workbookLine(book));
-    QCOMPARE(label2->text(), sheetLine(sheet));
-    // Shown as written: no markup is interpreted and "&" marks no access key.
-    QCOMPARE(label1->textFormat(), Qt::PlainText);
-    QVERIFY(label1->buddy() == nullptr);
 }
 
 void Form8Test::focusStartsOnRefreshAndTabWalksTheButtons() {
@@ -393,164 +339,6 @@ void Form8Test::enterAndEscapePressNothing() {
     // The spies do see a real press.
     QTest::keyClick(control(form, "Command2"), Qt::Key_Space);
     QCOMPARE(spies.front()->count(), 1);
-}
-
-void Form8Test::refreshKeepsText1AndSwitchesTheSettingsOn() {
-    MemoryRig rig;
-    MemoryHost& host = rig.model;
-    host.addWorkbook("Book1.xlsx", {"Sheet1", "Sheet2"});
-    ProbeForm8 form(rig.host);
-    form.open();
-    auto* text1 = control<QLineEdit>(form, "Text1");
-    QTest::keyClicks(text1, "B2:B8");
-    host.activateSheet("Sheet2");
-    host.setDisplayAlerts(false);
-    host.setScreenUpdating(false);
-    rig.host.resetCalls();
-
-    form.forget();
-    MessageCatcher catcher;
-    QTest::mouseClick(control(form, "Command2"), Qt::LeftButton);
-
-    QVERIFY(!form.postedRan);  // nothing was processed while the handler ran
-    QCOMPARE(control<QLabel>(form, "Label1")->text(), workbookLine("Book1.xlsx"));
-    QCOMPARE(control<QLabel>(form, "Label2")->text(), sheetLine("Sheet2"));
-    QCOMPARE(text1->text(), QStringLiteral("B2:B8"));
-    QVERIFY(host.displayAlerts());
-    QVERIFY(host.screenUpdating());
-    QCOMPARE(rig.host.argsOf("Calculation"), (std::vector<std::vector<std::string>>{{"1"}}));
-    QVERIFY(rig.host.calls().back().failed);  // refused by the host, dropped silently
-    QVERIFY(!form.busyInside.empty());
-    for (bool busy : form.busyInside) QVERIFY(busy);
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    QTest::qWait(20);
-    QVERIFY(catcher.shown.empty());
-    QVERIFY(form.postedRan);
-}
-
-void Form8Test::refreshWithoutApplicationKeepsTheOldLines() {
-    MemoryHost host;
-    host.addWorkbook("Book1.xlsx");
-    Form8 form(host);
-    form.open();
-    host.setRunning(false);
-
-    MessageCatcher catcher;
-    QTest::mouseClick(control(form, "Command2"), Qt::LeftButton);
-
-    QCOMPARE(catcher.shown.size(), std::size_t{1});
-    QCOMPARE(catcher.shown.front().text, qs(texts::kNoWorkbook));
-    QVERIFY(catcher.shown.front().parentVisible);
-    QVERIFY2(!catcher.shown.front().busyCursor, "busy cursor gone before the message");
-    QCOMPARE(control<QLabel>(form, "Label1")->text(), workbookLine("Book1.xlsx"));
-    QCOMPARE(control<QLabel>(form, "Label2")->text(), sheetLine("Sheet1"));
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-}
-
-void Form8Test::smartMergeMergesTheTypedRange() {
-    MemoryHost host;
-    host.addWorkbook("Book1.xlsx");
-    const std::vector<CellValue> column{CellValue::text("华东"), CellValue::text("华东"),
-                                        CellValue::text("华东"), CellValue::text("华北"),
-                                        CellValue::text("华北"), CellValue::integer(7),
-                                        CellValue::integer(7)};
-    host.setCells("Sheet1", "B2:B8", column);
-    ProbeForm8 form(host);
-    form.open();
-    QTest::keyClicks(control(form, "Text1"), "B2:B8");
-
-    form.forget();
-    MessageCatcher catcher;
-    QTest::mouseClick(control(form, "Command3"), Qt::LeftButton);
-
-    QCOMPARE(host.mergedAreas("Sheet1"),
-             (std::vector<std::string>{"$B$2:$B$4", "$B$5:$B$6", "$B$7:$B$8"}));
-    const auto after = host.cells("Sheet1", "B2:B8");
-    QCOMPARE(after.size(), column.size());
-    for (std::size_t i = 0; i < column.size(); ++i) QVERIFY(identical(after[i], column[i]));
-    QCOMPARE(host.sheetNames(), (std::vector<std::string>{"Sheet1"}));
-
-    QCOMPARE(catcher.shown.size(), std::size_t{1});
-    QCOMPARE(catcher.shown.front().text, QStringLiteral("已完成单元格合并！"));
-    QCOMPARE(catcher.shown.front().parent, static_cast<QWidget*>(&form));
-    QVERIFY2(!catcher.shown.front().busyCursor, "busy cursor gone before the message");
-    QVERIFY(!form.busyInside.empty());
-    for (bool busy : form.busyInside) QVERIFY(busy);
-    QVERIFY2(!form.postedRanBeforeMessage, "no event processing inside the handler");
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-}
-
-void Form8Test::unmergeFillsTheTypedRange() {
-    MemoryHost host;
-    host.addWorkbook("Book1.xlsx");
-    host.setCells(
-        "Sheet1", "B2:B6",
-        {CellValue::text("华东"), CellValue(), CellValue(), CellValue::integer(7), CellValue()});
-    host.mergeCells("Sheet1", "B2:B4");
-    host.mergeCells("Sheet1", "B5:B6");
-    ProbeForm8 form(host);
-    form.open();
-    QTest::keyClicks(control(form, "Text1"), "B2:B6");
-
-    form.forget();
-    MessageCatcher catcher;
-    QTest::mouseClick(control(form, "Command4"), Qt::LeftButton);
-
-    QVERIFY(host.mergedAreas("Sheet1").empty());
-    const std::vector<CellValue> expected{CellValue::text("华东"), CellValue::text("华东"),
-                                          CellValue::text("华东"), CellValue::integer(7),
-                                          CellValue::integer(7)};
-    const auto after = host.cells("Sheet1", "B2:B6");
-    QCOMPARE(after.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        QVERIFY2(identical(after[i], expected[i]), qPrintable(QString::number(i)));
-
-    QCOMPARE(catcher.shown.size(), std::size_t{1});
-    QCOMPARE(catcher.shown.front().text, QStringLiteral("已取消单元格合并！"));
-    QVERIFY2(!catcher.shown.front().busyCursor, "busy cursor gone before the message");
-    QVERIFY(!form.busyInside.empty());
-    for (bool busy : form.busyInside) QVERIFY(busy);
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-}
-
-void Form8Test::aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage_data() {
-    QTest::addColumn<QByteArray>("button");
-    QTest::addColumn<QString>("op");
-    QTest::addColumn<QString>("message");
-    const QString unexpected = qs(texts::kReasonUnexpected);
-    QTest::newRow("refresh") << QByteArray("Command2") << QStringLiteral("Activeworkbook")
-                             << unexpected;
-    QTest::newRow("smart merge") << QByteArray("Command3") << QStringLiteral("SheetsAdd")
-                                 << qs(texts::kMergeNothing) + unexpected;
-    QTest::newRow("unmerge") << QByteArray("Command4") << QStringLiteral("UnMerge")
-                             << qs(texts::kUnmergeStopped) + unexpected;
-}
-
-// The slot returns into the event loop as after any click: one message, shown without the
-// busy cursor, and no cursor left behind.
-void Form8Test::aHandlerMeetingAnUnexpectedExceptionEndsWithItsMessage() {
-    QFETCH(QByteArray, button);
-    QFETCH(QString, op);
-    QFETCH(QString, message);
-    MemoryHost memory;
-    memory.addWorkbook("Book1.xlsx");
-    memory.setCells("Sheet1", "B2:B3", {CellValue::text("a"), CellValue::text("a")});
-    ThrowingHost host(memory);
-    Form8 form(host);
-    form.open();
-    QTest::keyClicks(control(form, "Text1"), "B2:B3");
-    host.throwAt(op.toStdString(), [] { throw std::bad_alloc(); });
-
-    MessageCatcher catcher;
-    QTest::mouseClick(control(form, button.constData()), Qt::LeftButton);
-
-    QVERIFY(host.thrown());
-    QCOMPARE(catcher.shown.size(), std::size_t{1});
-    QCOMPARE(catcher.shown.front().text, message);
-    QVERIFY2(!catcher.shown.front().busyCursor, "busy cursor gone before the message");
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    QCOMPARE(host.runsEnded(), host.runsBegun());
-    QCOMPARE(memory.liveHandles(), std::size_t{0});
 }
 
 }  // namespace gridmoor
