@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,15 @@ struct WindowCase {
     std::vector<CellValue> b2down{};  // Sheet1 from B2 down at the end (empty: not checked)
     bool settingsOn = false;            // alerts and screen updating back on
 };
+
+inline void PrintTo(const WindowCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// The focus order from the start-up focus on, back to it: tab index order of the
+// focusable controls.
+inline constexpr const char* kTabOrder[] = {"Command2", "Text1", "Command3", "Command4",
+                                            "Command2"};
 
 // What the window showed, as its driver read it.
 struct Seen {
