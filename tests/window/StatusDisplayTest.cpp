@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,101 +38,68 @@ std::vector<std::string> ops(const CallLog& log) {
 
 // ---------------------------------------------------------------- Form_Load
 
-TEST(FormLoadTest, NoApplicationEmptiesEverythingThenShowsTheOneMessage) {
-    MemoryRig rig;
-    MemoryHost& host = rig.model;
-    host.setRunning(false);
-    RecordingView view;
-
-    Form_Load(rig.host, view);
-
-    EXPECT_EQ(view.calls, (Log{"topmost", "Label1=", "Label2=", "Text1=", kNoWorkbookMessage}));
-    EXPECT_EQ(ops(rig.host), (std::vector<std::string>{"attach"}));
-}
-
-TEST(FormLoadTest, WorkbookOpenFillsBothLinesReadingTheWorkbookAfresh) {
-    MemoryRig rig;
-    MemoryHost& host = rig.model;
-    host.addWorkbook("Book1.xlsx", {"Sheet1", "数据"});
-    host.activateSheet("数据");
-    RecordingView view;
-
-    Form_Load(rig.host, view);
-
-    EXPECT_EQ(view.calls,
-              (Log{"topmost", "Label1=", "Label2=", "Text1=",
-                   "Label1=" + workbookLine("Book1.xlsx"), "Label2=" + sheetLine("数据")}));
-    // The worksheet line reads Activeworkbook again instead of reusing the first one.
-    EXPECT_EQ(ops(rig.host), (std::vector<std::string>{"attach", "Activeworkbook", "Name",
-                                                       "Activeworkbook", "ActiveSheet", "Name"}));
-    EXPECT_EQ(host.liveHandles(), 0u);
-}
-
-TEST(FormLoadTest, ApplicationWithoutWorkbookShowsNoMessageAndLeavesTheLinesEmpty) {
-    MemoryHost host;  // running, no workbook
-    RecordingView view;
-
-    Form_Load(host, view);
-
-    EXPECT_EQ(view.calls, (Log{"topmost", "Label1=", "Label2=", "Text1="}));
-    EXPECT_EQ(view.label1, "");
-    EXPECT_EQ(view.label2, "");
-}
-
-TEST(FormLoadTest, AFailedTopmostRequestIsDroppedAndStartUpGoesOn) {
-    MemoryHost host;
-    host.addWorkbook("Book1.xlsx");
-    RecordingView view;
-    view.topmostFails = true;
-
-    Form_Load(host, view);
-
-    EXPECT_EQ(view.calls,
-              (Log{"topmost", "Label1=", "Label2=", "Text1=",
-                   "Label1=" + workbookLine("Book1.xlsx"), "Label2=" + sheetLine("Sheet1")}));
-}
-
 // Start-up host calls: 1 attach, 2 Activeworkbook, 3 Name(book), 4 Activeworkbook,
-// 5 ActiveSheet, 6 Name(sheet). Whichever read fails, only its own line stays empty.
-TEST(FormLoadTest, AFailingReadEmptiesOnlyItsOwnLine) {
+// 5 ActiveSheet, 6 Name(sheet). Start-up empties everything first; whichever read fails,
+// only its own line stays empty; no object is left behind.
+TEST(FormLoadTest, FillsWhatItCanReadAndEmptiesTheRest) {
     struct Case {
         const char* name;
-        std::uint64_t failingCall;
-        bool gone;  // the application goes away at that call instead
-        Log expected;
+        std::function<void(MemoryRig&)> setup;
+        Log extra;  // after the emptying
+        std::vector<std::string> ops = {};  // the host calls, where checked
+        bool topmostFails = false;
     };
     const std::string book = "Label1=" + workbookLine("Book1.xlsx");
     const std::string sheet = "Label2=" + sheetLine("Sheet1");
-    const Log emptied{"topmost", "Label1=", "Label2=", "Text1="};
-    auto with = [&](Log extra) {
-        Log log = emptied;
-        log.insert(log.end(), extra.begin(), extra.end());
-        return log;
+    auto open = [](MemoryRig& r) { r.model.addWorkbook("Book1.xlsx"); };
+    auto failing = [&](std::uint64_t call) {
+        return [=](MemoryRig& r) {
+            open(r);
+            r.faults.failCall(call);
+        };
+    };
+    auto goneFrom = [&](std::uint64_t call) {
+        return [=](MemoryRig& r) {
+            open(r);
+            r.faults.goneFrom(call);
+        };
     };
     const std::vector<Case> cases = {
-        {"AttachFails", 1, false, with({kNoWorkbookMessage})},
-        {"WorkbookForFirstLine", 2, false, with({sheet})},
-        {"WorkbookName", 3, false, with({sheet})},
-        {"WorkbookForSecondLine", 4, false, with({book})},
-        {"ActiveSheet", 5, false, with({book})},
-        {"SheetName", 6, false, with({book})},
-        {"GoneAfterAttach", 2, true, with({})},
-        {"GoneBeforeSheetLine", 4, true, with({book})},
+        {"NoApplication", [](MemoryRig& r) { r.model.setRunning(false); },
+         {kNoWorkbookMessage}, {"attach"}},
+        // The worksheet line reads Activeworkbook again instead of reusing the first one.
+        {"WorkbookOpen",
+         [](MemoryRig& r) {
+             r.model.addWorkbook("Book1.xlsx", {"Sheet1", "数据"});
+             r.model.activateSheet("数据");
+         },
+         {book, "Label2=" + sheetLine("数据")},
+         {"attach", "Activeworkbook", "Name", "Activeworkbook", "ActiveSheet", "Name"}},
+        {"ApplicationWithoutWorkbook", [](MemoryRig&) {}, {}},
+        {"FailedTopmostRequestIsDropped", open, {book, sheet}, {}, true},
+        {"AttachFails", failing(1), {kNoWorkbookMessage}},
+        {"WorkbookForFirstLine", failing(2), {sheet}},
+        {"WorkbookName", failing(3), {sheet}},
+        {"WorkbookForSecondLine", failing(4), {book}},
+        {"ActiveSheet", failing(5), {book}},
+        {"SheetName", failing(6), {book}},
+        {"GoneAfterAttach", goneFrom(2), {}},
+        {"GoneBeforeSheetLine", goneFrom(4), {book}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryRig rig;
-        MemoryHost& host = rig.model;
-        host.addWorkbook("Book1.xlsx");
-        if (c.gone) {
-            rig.faults.goneFrom(c.failingCall);
-        } else {
-            rig.faults.failCall(c.failingCall);
-        }
+        c.setup(rig);
         RecordingView view;
+        view.topmostFails = c.topmostFails;
         Form_Load(rig.host, view);
-        EXPECT_EQ(view.calls, c.expected);
-        EXPECT_EQ(host.liveHandles(), 0u);
+        Log expected{"topmost", "Label1=", "Label2=", "Text1="};
+        expected.insert(expected.end(), c.extra.begin(), c.extra.end());
+        EXPECT_EQ(view.calls, expected);
+        if (!c.ops.empty()) {
+            EXPECT_EQ(ops(rig.host), c.ops);
+        }
+        EXPECT_EQ(rig.model.liveHandles(), 0u);
     }
 }
 
