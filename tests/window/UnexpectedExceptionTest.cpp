@@ -29,7 +29,19 @@ namespace {
 using testing::RecordingView;
 using testing::ThrowingHost;
 
-enum class Handler { Load, Refresh, SmartMerge, Unmerge };
+// A handler: its name in the log, what its failure message starts with, and how to run it.
+struct Handler {
+    const char* name;
+    std::string_view messagePrefix;
+    void (*run)(SpreadsheetHost&, RecordingView&);
+};
+const Handler kLoad{"Form_Load", "", [](SpreadsheetHost& h, RecordingView& v) { Form_Load(h, v); }};
+const Handler kRefresh{"Command2_Click", "",
+                       [](SpreadsheetHost& h, RecordingView& v) { Command2_Click(h, v); }};
+const Handler kSmartMerge{"Command3_Click", texts::kMergeNothing,
+                          [](SpreadsheetHost& h, RecordingView& v) { Command3_Click(h, v); }};
+const Handler kUnmerge{"Command4_Click", texts::kUnmergeStopped,
+                       [](SpreadsheetHost& h, RecordingView& v) { Command4_Click(h, v); }};
 
 class RecordingLog : public LogSink {
 public:
@@ -49,32 +61,11 @@ void PrintTo(const ThrowCase& c, std::ostream* os) {
     *os << c.name << " (throws at " << c.op << ")";
 }
 
-std::string expectedMessage(Handler handler) {
-    std::string prefix;
-    if (handler == Handler::SmartMerge) prefix = texts::kMergeNothing;
-    if (handler == Handler::Unmerge) prefix = texts::kUnmergeStopped;
-    return prefix + std::string(texts::kReasonUnexpected);
-}
-
-const char* handlerName(Handler handler) {
-    switch (handler) {
-        case Handler::Load:
-            return "Form_Load";
-        case Handler::Refresh:
-            return "Command2_Click";
-        case Handler::SmartMerge:
-            return "Command3_Click";
-        case Handler::Unmerge:
-            return "Command4_Click";
-    }
-    return "";
-}
-
 constexpr const char* kUntranslated = "a backend error that was not translated";
 
 // What the log line ends with: the handler in brackets, then what was thrown.
-std::string expectedLogTail(Handler handler, Thrown kind) {
-    std::string tail = " [" + std::string(handlerName(handler)) + "] ";
+std::string expectedLogTail(const Handler& handler, Thrown kind) {
+    std::string tail = " [" + std::string(handler.name) + "] ";
     switch (kind) {
         case Thrown::BadAlloc:
             return tail + std::bad_alloc().what();
@@ -101,23 +92,6 @@ void throwOne(Thrown kind) {
     }
 }
 
-void click(Handler handler, SpreadsheetHost& host, RecordingView& form) {
-    switch (handler) {
-        case Handler::Load:
-            Form_Load(host, form);
-            return;
-        case Handler::Refresh:
-            Command2_Click(host, form);
-            return;
-        case Handler::SmartMerge:
-            Command3_Click(host, form);
-            return;
-        case Handler::Unmerge:
-            Command4_Click(host, form);
-            return;
-    }
-}
-
 class UnexpectedExceptionTest : public ::testing::TestWithParam<ThrowCase> {};
 
 TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
@@ -135,10 +109,11 @@ TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
     RecordingLog log;
     const ScopedLogSink logTo(log);
 
-    EXPECT_NO_THROW(click(c.handler, host, form));
+    EXPECT_NO_THROW(c.handler.run(host, form));
 
     ASSERT_TRUE(host.thrown()) << "the handler never called " << c.op;
-    EXPECT_EQ(form.messages, std::vector<std::string>{expectedMessage(c.handler)});
+    EXPECT_EQ(form.messages, std::vector<std::string>{std::string(c.handler.messagePrefix) +
+                                                      std::string(texts::kReasonUnexpected)});
     ASSERT_EQ(log.lines.size(), 1U);
     EXPECT_TRUE(endsWith(log.lines[0], expectedLogTail(c.handler, c.thrown))) << log.lines[0];
     EXPECT_EQ(host.runsBegun(), 1);
@@ -153,25 +128,25 @@ TEST_P(UnexpectedExceptionTest, EndsTheRunAndShowsTheFailureMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Table, UnexpectedExceptionTest,
     ::testing::Values(
-        ThrowCase{"LoadAttach", Handler::Load, "attach", Thrown::BadAlloc},
-        ThrowCase{"LoadSheetName", Handler::Load, "ActiveSheet", Thrown::NotAnException},
-        ThrowCase{"RefreshAttach", Handler::Refresh, "attach", Thrown::BadAlloc},
-        ThrowCase{"RefreshWorkbookName", Handler::Refresh, "Activeworkbook", Thrown::RuntimeError},
-        ThrowCase{"RefreshCalculation", Handler::Refresh, "Calculation", Thrown::NotAnException},
-        ThrowCase{"SmartMergeAttach", Handler::SmartMerge, "attach", Thrown::RuntimeError},
-        ThrowCase{"SmartMergeSheetName", Handler::SmartMerge, "Name", Thrown::BadAlloc},
-        ThrowCase{"SmartMergeAddScratch", Handler::SmartMerge, "SheetsAdd", Thrown::RuntimeError},
-        ThrowCase{"SmartMergeMerge", Handler::SmartMerge, "Merge", Thrown::BadAlloc},
-        ThrowCase{"SmartMergeReadValues", Handler::SmartMerge, "Value", Thrown::BadAlloc},
-        ThrowCase{"SmartMergePaste", Handler::SmartMerge, "PasteSpecial", Thrown::RuntimeError},
-        ThrowCase{"SmartMergeCommit", Handler::SmartMerge, "flush", Thrown::BadAlloc},
-        ThrowCase{"SmartMergeDeleteScratch", Handler::SmartMerge, "Delete", Thrown::NotAnException},
-        ThrowCase{"UnmergeAttach", Handler::Unmerge, "attach", Thrown::BadAlloc},
-        ThrowCase{"UnmergeUnMerge", Handler::Unmerge, "UnMerge", Thrown::RuntimeError},
-        ThrowCase{"UnmergeNextCell", Handler::Unmerge, "nextCell", Thrown::BadAlloc},
-        ThrowCase{"UnmergeFillBlank", Handler::Unmerge, "setValue", Thrown::NotAnException},
-        ThrowCase{"UnmergeSettings", Handler::Unmerge, "ScreenUpdating", Thrown::RuntimeError},
-        ThrowCase{"UnmergeCommit", Handler::Unmerge, "flush", Thrown::NotAnException}),
+        ThrowCase{"LoadAttach", kLoad, "attach", Thrown::BadAlloc},
+        ThrowCase{"LoadSheetName", kLoad, "ActiveSheet", Thrown::NotAnException},
+        ThrowCase{"RefreshAttach", kRefresh, "attach", Thrown::BadAlloc},
+        ThrowCase{"RefreshWorkbookName", kRefresh, "Activeworkbook", Thrown::RuntimeError},
+        ThrowCase{"RefreshCalculation", kRefresh, "Calculation", Thrown::NotAnException},
+        ThrowCase{"SmartMergeAttach", kSmartMerge, "attach", Thrown::RuntimeError},
+        ThrowCase{"SmartMergeSheetName", kSmartMerge, "Name", Thrown::BadAlloc},
+        ThrowCase{"SmartMergeAddScratch", kSmartMerge, "SheetsAdd", Thrown::RuntimeError},
+        ThrowCase{"SmartMergeMerge", kSmartMerge, "Merge", Thrown::BadAlloc},
+        ThrowCase{"SmartMergeReadValues", kSmartMerge, "Value", Thrown::BadAlloc},
+        ThrowCase{"SmartMergePaste", kSmartMerge, "PasteSpecial", Thrown::RuntimeError},
+        ThrowCase{"SmartMergeCommit", kSmartMerge, "flush", Thrown::BadAlloc},
+        ThrowCase{"SmartMergeDeleteScratch", kSmartMerge, "Delete", Thrown::NotAnException},
+        ThrowCase{"UnmergeAttach", kUnmerge, "attach", Thrown::BadAlloc},
+        ThrowCase{"UnmergeUnMerge", kUnmerge, "UnMerge", Thrown::RuntimeError},
+        ThrowCase{"UnmergeNextCell", kUnmerge, "nextCell", Thrown::BadAlloc},
+        ThrowCase{"UnmergeFillBlank", kUnmerge, "setValue", Thrown::NotAnException},
+        ThrowCase{"UnmergeSettings", kUnmerge, "ScreenUpdating", Thrown::RuntimeError},
+        ThrowCase{"UnmergeCommit", kUnmerge, "flush", Thrown::NotAnException}),
     [](const ::testing::TestParamInfo<ThrowCase>& p) { return std::string(p.param.name); });
 
 // The application fails to make the command's work final (it went away after the last
@@ -199,7 +174,7 @@ TEST_P(CommitFailureTest, IsReportedAsAFailure) {
     form.type("B2:B4");
     RecordingLog log;
     const ScopedLogSink logTo(log);
-    click(c.handler, host, form);
+    c.handler.run(host, form);
     ASSERT_TRUE(host.thrown());
     EXPECT_EQ(form.messages, std::vector<std::string>{c.message});
     // A failure the handler expects has its own message and is no defect: nothing logged.
@@ -207,10 +182,10 @@ TEST_P(CommitFailureTest, IsReportedAsAFailure) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CommitFailureTest,
-                         ::testing::Values(CommitCase{"SmartMerge", Handler::SmartMerge,
+                         ::testing::Values(CommitCase{"SmartMerge", kSmartMerge,
                                                       std::string(texts::kMergeUnconfirmed) +
                                                           std::string(texts::kReasonGone)},
-                                           CommitCase{"Unmerge", Handler::Unmerge,
+                                           CommitCase{"Unmerge", kUnmerge,
                                                       std::string(texts::kUnmergeStopped) +
                                                           std::string(texts::kReasonGone)}),
                          [](const ::testing::TestParamInfo<CommitCase>& p) {
