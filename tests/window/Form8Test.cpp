@@ -20,8 +20,8 @@
 
 #include "MessageCatcher.h"
 #include "WindowCases.h"
-#include "texts/Texts.h"
 #include "host/memory/MemoryHost.h"
+#include "texts/Texts.h"
 #include "window/qt/Form8.h"
 
 namespace gridmoor {
@@ -32,7 +32,6 @@ using testing::MessageCatcher;
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
 
 // Form8 whose window calls also note what a running handler could observe: whether the
 // busy cursor is up, and whether an event posted inside the handler has been processed.
@@ -234,8 +233,7 @@ void Form8Test::controlsKeepTheirPlaceWhenResized() {
 void Form8Test::sharedCases_data() {
     QTest::addColumn<int>("row");
     const auto all = windowcases::cases();
-    for (std::size_t i = 0; i < all.size(); ++i)
-        QTest::newRow(all[i].name) << static_cast<int>(i);
+    for (std::size_t i = 0; i < all.size(); ++i) QTest::newRow(all[i].name) << static_cast<int>(i);
 }
 
 // A row of the table every Form8 passes, and on every row what the Qt window adds: each

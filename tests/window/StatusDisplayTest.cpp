@@ -45,7 +45,7 @@ TEST(FormLoadTest, FillsWhatItCanReadAndEmptiesTheRest) {
     struct Case {
         const char* name;
         std::function<void(MemoryRig&)> setup;
-        Log extra;  // after the emptying
+        Log extra;                          // after the emptying
         std::vector<std::string> ops = {};  // the host calls, where checked
         bool topmostFails = false;
     };
@@ -65,8 +65,10 @@ TEST(FormLoadTest, FillsWhatItCanReadAndEmptiesTheRest) {
         };
     };
     const std::vector<Case> cases = {
-        {"NoApplication", [](MemoryRig& r) { r.model.setRunning(false); },
-         {kNoWorkbookMessage}, {"attach"}},
+        {"NoApplication",
+         [](MemoryRig& r) { r.model.setRunning(false); },
+         {kNoWorkbookMessage},
+         {"attach"}},
         // The worksheet line reads Activeworkbook again instead of reusing the first one.
         {"WorkbookOpen",
          [](MemoryRig& r) {

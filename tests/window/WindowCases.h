@@ -19,16 +19,16 @@ namespace gridmoor::windowcases {
 
 struct WindowCase {
     const char* name;
-    std::function<void(MemoryHost&)> workbook{};  // the host as the window opens on it
-    const char* typed = nullptr;                // into Text1 after start-up
+    std::function<void(MemoryHost&)> workbook{};   // the host as the window opens on it
+    const char* typed = nullptr;                   // into Text1 after start-up
     std::function<void(MemoryHost&)> meanwhile{};  // changes in the application before the click
-    const char* button = nullptr;                // clicked last; none: start-up only
+    const char* button = nullptr;                  // clicked last; none: start-up only
     const char* throwsAt = nullptr;  // the host call that throws std::bad_alloc during the click
-    std::vector<std::string> messages{};  // every message shown, start-up's first
+    std::vector<std::string> messages{};      // every message shown, start-up's first
     std::string label1{}, label2{}, text1{};  // the window's texts at the end
-    std::vector<std::string> merged{};  // merged areas of Sheet1 at the end
-    std::vector<CellValue> b2down{};  // Sheet1 from B2 down at the end (empty: not checked)
-    bool settingsOn = false;            // alerts and screen updating back on
+    std::vector<std::string> merged{};        // merged areas of Sheet1 at the end
+    std::vector<CellValue> b2down{};          // Sheet1 from B2 down at the end (empty: not checked)
+    bool settingsOn = false;                  // alerts and screen updating back on
 };
 
 inline void PrintTo(const WindowCase& c, std::ostream* os) {
@@ -67,8 +67,10 @@ inline const std::function<void(MemoryHost&)> kNotRunning = [](MemoryHost& h) {
 };
 
 inline WindowCase names(const char* name, std::string bookName, std::string sheetName) {
-    return {.name = name, .workbook = book(bookName, {sheetName}),
-            .label1 = bookLine(bookName), .label2 = sheetLine(sheetName)};
+    return {.name = name,
+            .workbook = book(bookName, {sheetName}),
+            .label1 = bookLine(bookName),
+            .label2 = sheetLine(sheetName)};
 }
 
 inline std::vector<WindowCase> cases() {
@@ -89,6 +91,8 @@ inline std::vector<WindowCase> cases() {
         h.setScreenUpdating(false);
     };
     const std::string book1 = bookLine("Book1.xlsx"), sheet1 = sheetLine("Sheet1");
+    // One row per case, not one field per line.
+    // clang-format off
     return {
         // Start-up.
         {.name = "StartWithoutApplication", .workbook = kNotRunning, .messages = {none}},
@@ -141,6 +145,7 @@ inline std::vector<WindowCase> cases() {
          .throwsAt = "UnMerge", .messages = {std::string(texts::kUnmergeStopped) + unexpected},
          .label1 = book1, .label2 = sheet1, .text1 = "B2:B3", .b2down = ab},
     };
+    // clang-format on
 }
 
 // The window's host: the workbook model, a recorder of its calls and a thrower over that.
