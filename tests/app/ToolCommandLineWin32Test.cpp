@@ -1,6 +1,6 @@
-// gridmoor.exe (copied next to this program) under Wine: its command line, run with the
-// standard output and error redirected to pipes as a script would, and the version
-// information in the file as Explorer reads it.
+// gridmoor.exe (copied next to this program) under Wine: the command lines of the table the
+// Linux program check runs too, with the standard output and error redirected to pipes as a
+// script would, and the version information in the file as Explorer reads it.
 #include <gtest/gtest.h>
 
 #ifndef NOMINMAX
@@ -8,8 +8,8 @@
 #endif
 #include <windows.h>
 
+#include <fstream>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -104,40 +104,52 @@ std::string windowsLines(const std::string& text) {
     return out;
 }
 
-struct Case {
-    const char* name;
-    std::wstring arguments;
-    std::vector<std::string> parsed;  // the same arguments as the tool receives them
-};
-
-// Test names already say which case ran; gtest need not dump the bytes.
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
+std::vector<std::string> split(const std::string& line, char separator) {
+    std::vector<std::string> fields;
+    std::size_t from = 0;
+    for (std::size_t at; (at = line.find(separator, from)) != std::string::npos; from = at + 1)
+        fields.push_back(line.substr(from, at - from));
+    fields.push_back(line.substr(from));
+    return fields;
 }
 
-class ToolCommandLine : public testing::TestWithParam<Case> {};
+// Every case of command-line-cases.tsv (copied next to this program; its header says what
+// the fields are). Each argument is quoted as CommandLineToArgvW reads it back, so Chinese
+// and spaces arrive intact. The tool prints on the stream the parser chose, exactly its text
+// with Windows line ends, and ends with its code.
+TEST(ToolCommandLine, RunsEveryCaseOfTheSharedTable) {
+    std::ifstream table(win::narrow(programDirectory()) + "command-line-cases.tsv");
+    ASSERT_TRUE(table) << "command-line-cases.tsv is not next to the test";
+    int cases = 0;
+    for (std::string line; std::getline(table, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> fields = split(line, '\t');
+        ASSERT_GE(fields.size(), 4u) << line;
+        const std::vector<std::string> arguments(fields.begin() + 3, fields.end());
+        std::wstring commandLine;
+        for (const std::string& a : arguments) commandLine += L" \"" + win::widen(a) + L"\"";
+        SCOPED_TRACE("gridmoor.exe" + win::narrow(commandLine));
+        ++cases;
 
-// The tool prints on the stream the parser chose, exactly its text, and ends with its code.
-TEST_P(ToolCommandLine, PrintsWhatTheParserSaysAndEnds) {
-    const Case& c = GetParam();
-    const CommandLineOutcome expected = readCommandLine(c.parsed);
-    ASSERT_EQ(expected.action, CommandLineOutcome::Action::Exit);
-    const ToolRun run = runTool(c.arguments);
-    EXPECT_EQ(run.exitCode, static_cast<DWORD>(expected.exitCode));
-    EXPECT_EQ(expected.isError ? run.err : run.out, windowsLines(expected.text));
-    EXPECT_EQ(expected.isError ? run.out : run.err, "");
-}
+        const CommandLineOutcome expected = readCommandLine(arguments);
+        ASSERT_EQ(expected.action, CommandLineOutcome::Action::Exit);
+        const ToolRun run = runTool(commandLine);
+        const bool onErr = fields[1] == "err";
+        EXPECT_EQ(onErr, expected.isError);
+        EXPECT_EQ(run.exitCode, static_cast<DWORD>(std::stoi(fields[0])));
+        EXPECT_EQ(run.exitCode, static_cast<DWORD>(expected.exitCode));
+        EXPECT_EQ(onErr ? run.err : run.out, windowsLines(expected.text));
+        EXPECT_EQ(onErr ? run.out : run.err, "");
 
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, ToolCommandLine,
-    testing::Values(Case{"version", L"--version", {"--version"}}, Case{"help", L"/?", {"/?"}},
-                    Case{"unknownOption", L"--bogus", {"--bogus"}},
-                    // Quoting as CommandLineToArgvW reads it; Chinese arrives intact.
-                    Case{"quotedChineseFile", L"\"月报 2024.xlsx\"", {"月报 2024.xlsx"}}),
-    [](const testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
-
-TEST(ToolVersionOutput, IsTheProjectsVersionOnOneLine) {
-    EXPECT_EQ(runTool(L"-v").out, "gridmoor " GRIDMOOR_PROJECT_VERSION "\r\n");
+        std::string start = fields[2];
+        const bool whole = !start.empty() && start[0] == '=';
+        if (whole) start = start.substr(1) + "\r\n";
+        if (const auto at = start.find("{version}"); at != std::string::npos)
+            start.replace(at, 9, GRIDMOOR_PROJECT_VERSION);
+        const std::string& printed = onErr ? run.err : run.out;
+        EXPECT_EQ(whole ? printed : printed.substr(0, start.size()), start);
+    }
+    EXPECT_GE(cases, 9);
 }
 
 // One string of the version information, in the block its translation names.

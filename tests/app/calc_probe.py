@@ -1,10 +1,7 @@
-#!/usr/bin/python3
-"""The Calc side of check-clean-exit.sh, over the UNO pipe the tool attaches to.
-
-  exit-calc-probe.py wait BOOK SECONDS   until a Calc listening on the pipe shows BOOK
-  exit-calc-probe.py reset BOOK          puts the first sheet of BOOK in its starting state
-  exit-calc-probe.py check BOOK [DONE]   checks that state, changed only by the commands in
-                                         DONE (a string of the letters A, B, C)
+"""The Calc side of the clean-exit runs (desktop.py), over the UNO pipe the tool attaches to:
+wait(BOOK, SECONDS) until a Calc shows BOOK; reset(BOOK) puts the first sheet of BOOK in its
+starting state; check(BOOK, DONE) checks that state, changed only by the commands in DONE (a
+string of the letters A, B, C).
 
 The starting state, on the first sheet: A1:A20 values with runs of equal neighbours and no
 merged area (the small smart merge), B1:B20 merged areas whose covered cells are blank (the
@@ -14,11 +11,9 @@ kept; B, no merged area and every blank holding the value above it.
 
 check also requires that Calc answers, that no controller or action lock and no open undo
 context is left on the document, that no sheet was added or left behind, and that the undo
-list holds one entry per command in DONE. It prints what differs and exits 1 when anything
-does; 2 when Calc or the book cannot be reached.
+list holds one entry per command in DONE. It returns "ok", or what differs or why Calc or
+the book could not be reached.
 """
-import os
-import sys
 import time
 
 import uno
@@ -27,7 +22,7 @@ from com.sun.star.lang import DisposedException
 
 PIPE = "uno:pipe,name=gridmoor;urp;StarOffice.ComponentContext"
 ROWS_SMALL = 20
-ROWS_LONG = 100000  # check-clean-exit.sh merges C1:C100000
+ROWS_LONG = 100000  # desktop.py merges C1:C100000
 SHEET_NAME = "Sheet1"
 
 COLUMN_A = ["北区", "北区", "北区", "南区", "南区", "东区", 1, 1, 2, 2, 2, 3,
@@ -118,7 +113,12 @@ def merged_areas(sheet, last_column, last_row):
     return found
 
 
-def reset(doc):
+def reset(book):
+    """"ok" once the starting state is written, else what went wrong."""
+    return on_book(book, reset_doc)
+
+
+def reset_doc(doc):
     from com.sun.star.sheet.CellFlags import VALUE, STRING, FORMULA, DATETIME, HARDATTR
     sheet = doc.getSheets().getByIndex(0)
     a, b, b_merges, c = starting_columns()
@@ -134,9 +134,8 @@ def reset(doc):
     # The check's reading of merged areas is itself checked on the areas just made.
     made = merged_areas(sheet, 2, ROWS_LONG - 1)
     if made != {(1, f, 1, l) for f, l in b_merges}:
-        print(f"reset: merged areas read back as {sorted(made)}")
-        return 1
-    return 0
+        return f"reset: merged areas read back as {sorted(made)}"
+    return "ok"
 
 
 def expected_state(done):
@@ -173,7 +172,11 @@ def lock_problems(doc):
     return problems
 
 
-def check(doc, done):
+def check(book, done):
+    return on_book(book, lambda doc: check_doc(doc, done))
+
+
+def check_doc(doc, done):
     problems = lock_problems(doc)
     sheets = doc.getSheets()
     if sheets.getElementNames() != (SHEET_NAME,):
@@ -196,41 +199,27 @@ def check(doc, done):
         missing, extra = sorted(merges - found), sorted(found - merges)
         problems.append(f"merged areas: {len(missing)} missing {missing[:3]}, "
                         f"{len(extra)} unexpected {extra[:3]}")
-    for p in problems:
-        print(p)
-    return 1 if problems else 0
+    return "FAULT: " + "; ".join(problems) if problems else "ok"
 
 
-def main():
-    command, book = sys.argv[1], sys.argv[2]
-    if command == "wait":
-        deadline = time.monotonic() + float(sys.argv[3])
-        while time.monotonic() < deadline:
-            try:
-                doc = connect(book)
-                if doc is not None and doc.getCurrentController() is not None:
-                    return 0
-            except (NoConnectException, DisposedException, RuntimeError):
-                pass
-            time.sleep(0.5)
-        print(f"no Calc showing {book} on the pipe")
-        return 2
+def wait(book, seconds):
+    """Whether a Calc listening on the pipe shows `book` within `seconds`."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        try:
+            doc = connect(book)
+            if doc is not None and doc.getCurrentController() is not None:
+                return True
+        except (NoConnectException, DisposedException, RuntimeError):
+            pass
+        time.sleep(0.5)
+    return False
+
+
+def on_book(book, act):
+    """act(doc) on the open `book`; what Calc refused, when it cannot be reached, instead."""
     try:
         doc = connect(book)
     except (NoConnectException, DisposedException) as e:
-        print(f"Calc does not answer: {e}")
-        return 2
-    if doc is None:
-        print(f"Calc shows no {book}")
-        return 2
-    if command == "reset":
-        return reset(doc)
-    return check(doc, sys.argv[3] if len(sys.argv) > 3 else "")
-
-
-if __name__ == "__main__":
-    status = main()
-    sys.stdout.flush()
-    # The probe judges the tool's exit, so its own must not fail: ending here skips the
-    # Python UNO bridge's teardown, which is not what is under test.
-    os._exit(status)
+        return f"Calc does not answer: {e}"
+    return act(doc) if doc is not None else f"Calc shows no {book}"
