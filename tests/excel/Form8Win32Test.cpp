@@ -1,17 +1,18 @@
-// The Win32 Form8 in this process, on the in-memory host: controls, texts, geometry,
-// fonts, colours, styles, tab order, keep-above state, icon and message boxes. Needs a
-// display (Xvfb under Wine).
+// The Win32 Form8 in this process, on the in-memory host: the table of cases every Form8
+// passes (tests/window/WindowCases.h), and the Win32 window's own controls, geometry, fonts,
+// colours, styles, tab order, keep-above state and icon. Needs a display (Xvfb under Wine).
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
 
 #include "MessageWatcher.h"
-#include "texts/Texts.h"
 #include "host/RecordingHost.h"
 #include "host/memory/MemoryHost.h"
 #include "platform/win/WinText.h"
+#include "texts/Texts.h"
 #include "window/Form8Layout.h"
+#include "window/WindowCases.h"
 #include "window/win32/Form8.h"
 
 namespace gridmoor {
@@ -49,7 +50,7 @@ void pump(HWND window, std::chrono::milliseconds d) {
     } while (std::chrono::steady_clock::now() < end);
 }
 
-class Form8Win32 : public testing::Test {
+class Form8Win32 : public ::testing::Test {
 protected:
     void SetUp() override {
         model.addWorkbook("销售 & 库存.xlsx", {"一月", "Sheet2"});
@@ -64,6 +65,26 @@ protected:
         return static_cast<UINT>(d);
     }
     int px(int twips) const { return layout::toPixels(twips, static_cast<int>(dpi())); }
+    // The Chinese font of the table at 10.5 points, or the system's interface font (which
+    // Windows links to its Chinese fonts).
+    void expectFont(HWND w, const layout::Control& c) const {
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0));
+        ASSERT_TRUE(font);
+        LOGFONTW f{};
+        ASSERT_TRUE(GetObjectW(font, sizeof f, &f));
+        if (c.font) {
+            EXPECT_EQ(f.lfHeight, -std::lround(10.5 * dpi() / 72.0));
+            EXPECT_EQ(f.lfWeight, 400);
+            EXPECT_EQ(f.lfCharSet, GB2312_CHARSET);
+            EXPECT_FALSE(f.lfItalic || f.lfUnderline || f.lfStrikeOut);
+            return;
+        }
+        NONCLIENTMETRICSW m{};
+        m.cbSize = sizeof m;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+        EXPECT_EQ(std::wstring(f.lfFaceName), std::wstring(m.lfMessageFont.lfFaceName));
+        EXPECT_EQ(f.lfHeight, m.lfMessageFont.lfHeight);
+    }
 
     MemoryHost model;
     RecordingHost calls{model, model};  // the window's calls of the model
@@ -71,18 +92,22 @@ protected:
     HWND window = nullptr;
 };
 
-TEST_F(Form8Win32, ControlsAreCreatedFromTheLayoutTable) {
+// Each control as created from the layout table: class, text at creation, place and size,
+// font, and for labels an opaque background in their colour with "&" shown as itself.
+TEST_F(Form8Win32, ControlsFollowTheLayoutTable) {
     ASSERT_TRUE(window);
     EXPECT_FALSE(IsWindowVisible(window)) << "shown before Form_Load ran";
+    HDC dc = CreateCompatibleDC(nullptr);
     for (const layout::Control& c : layout::kControls) {
         SCOPED_TRACE(std::string(c.name));
         const HWND w = control(std::string(c.name).c_str());
         ASSERT_TRUE(w);
-        const std::wstring expectedClass = c.kind == layout::ControlKind::PushButton ? L"Button"
-                                           : c.kind == layout::ControlKind::Label    ? L"Static"
-                                                                                     : L"Edit";
-        EXPECT_EQ(_wcsicmp(classOf(w).c_str(), expectedClass.c_str()), 0);
-        EXPECT_EQ(textOf(w), std::string(c.text));  // text at creation
+        const bool label = c.kind == layout::ControlKind::Label;
+        const wchar_t* expectedClass = c.kind == layout::ControlKind::PushButton ? L"Button"
+                                       : label                                   ? L"Static"
+                                                                                 : L"Edit";
+        EXPECT_EQ(_wcsicmp(classOf(w).c_str(), expectedClass), 0);
+        EXPECT_EQ(textOf(w), std::string(c.text));
         RECT r;
         GetWindowRect(w, &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
@@ -90,7 +115,20 @@ TEST_F(Form8Win32, ControlsAreCreatedFromTheLayoutTable) {
         EXPECT_EQ(r.top, px(c.top));
         EXPECT_EQ(r.right - r.left, px(c.width));
         EXPECT_EQ(r.bottom - r.top, px(c.height));
+        expectFont(w, c);
+        if (!label) continue;
+        EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & SS_NOPREFIX, SS_NOPREFIX);
+        const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+            window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(w)));
+        ASSERT_TRUE(brush);
+        LOGBRUSH b{};
+        GetObjectW(brush, sizeof b, &b);
+        const COLORREF rgb = RGB(c.background->red, c.background->green, c.background->blue);
+        EXPECT_EQ(b.lbColor, rgb);
+        EXPECT_EQ(GetBkColor(dc), rgb);
+        EXPECT_EQ(GetBkMode(dc), OPAQUE);
     }
+    DeleteDC(dc);
 }
 
 TEST_F(Form8Win32, WindowHasItsCaptionSizePlaceFrameAndColour) {
@@ -121,51 +159,6 @@ TEST_F(Form8Win32, WindowHasItsCaptionSizePlaceFrameAndColour) {
     DeleteDC(dc);
 }
 
-TEST_F(Form8Win32, LabelsAreOpaqueInTheirColourAndShowAmpersands) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    for (const layout::Control& c : layout::kControls) {
-        if (c.kind != layout::ControlKind::Label) continue;
-        SCOPED_TRACE(std::string(c.name));
-        const HWND w = control(std::string(c.name).c_str());
-        EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & SS_NOPREFIX, SS_NOPREFIX);
-        const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
-            window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(w)));
-        ASSERT_TRUE(brush);
-        LOGBRUSH b{};
-        GetObjectW(brush, sizeof b, &b);
-        const layout::Rgb rgb = *c.background;
-        EXPECT_EQ(b.lbColor, RGB(rgb.red, rgb.green, rgb.blue));
-        EXPECT_EQ(GetBkColor(dc), RGB(rgb.red, rgb.green, rgb.blue));
-        EXPECT_EQ(GetBkMode(dc), OPAQUE);
-    }
-    DeleteDC(dc);
-}
-
-TEST_F(Form8Win32, FontsFollowTheTable) {
-    const LONG height = -std::lround(10.5 * dpi() / 72.0);
-    for (const layout::Control& c : layout::kControls) {
-        SCOPED_TRACE(std::string(c.name));
-        const auto font = reinterpret_cast<HFONT>(
-            SendMessageW(control(std::string(c.name).c_str()), WM_GETFONT, 0, 0));
-        ASSERT_TRUE(font);
-        LOGFONTW f{};
-        ASSERT_TRUE(GetObjectW(font, sizeof f, &f));
-        if (c.font) {
-            EXPECT_EQ(f.lfHeight, height);
-            EXPECT_EQ(f.lfWeight, 400);
-            EXPECT_EQ(f.lfCharSet, GB2312_CHARSET);
-            EXPECT_FALSE(f.lfItalic || f.lfUnderline || f.lfStrikeOut);
-        } else {
-            // The system's interface font; Windows links it to its Chinese fonts.
-            NONCLIENTMETRICSW m{};
-            m.cbSize = sizeof m;
-            SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
-            EXPECT_EQ(std::wstring(f.lfFaceName), std::wstring(m.lfMessageFont.lfFaceName));
-            EXPECT_EQ(f.lfHeight, m.lfMessageFont.lfHeight);
-        }
-    }
-}
-
 TEST_F(Form8Win32, ButtonsAreNeitherDefaultNorCancelAndTheBoxHasNoLimit) {
     for (const char* name : {"Command2", "Command3", "Command4"}) {
         EXPECT_EQ(GetWindowLongW(control(name), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON) << name;
@@ -180,23 +173,10 @@ TEST_F(Form8Win32, ButtonsAreNeitherDefaultNorCancelAndTheBoxHasNoLimit) {
     EXPECT_EQ(form->Text1(), longText);
 }
 
-TEST_F(Form8Win32, OpensWithTheStatusTopmostAndTheFocusOnRefresh) {
-    MessageWatcher boxes;
-    form->open();
-    pump(window, 200ms);
-    EXPECT_EQ(boxes.count(), 0u);
-    EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, WS_EX_TOPMOST);
-    EXPECT_EQ(textOf(control("Label1")), "当前工作簿名称: 销售 & 库存.xlsx");
-    EXPECT_EQ(textOf(control("Label2")), "当前工作表名称: 一月");
-    EXPECT_EQ(textOf(control("Text1")), "");
-    EXPECT_EQ(GetFocus(), control("Command2"));
-}
-
 TEST_F(Form8Win32, TabWalksTheFocusableControlsByTabIndex) {
     form->open();
     pump(window, 100ms);
-    const char* forward[] = {"Command2", "Text1", "Command3", "Command4", "Command2"};
+    const auto& forward = windowcases::kTabOrder;
     for (std::size_t i = 0; i + 1 < std::size(forward); ++i) {
         EXPECT_EQ(GetNextDlgTabItem(window, control(forward[i]), FALSE), control(forward[i + 1]))
             << "after " << forward[i];
@@ -230,25 +210,6 @@ TEST_F(Form8Win32, EnterAndEscInTheAddressBoxPressNoButton) {
     EXPECT_EQ(form->Text1(), "B2");
 }
 
-TEST_F(Form8Win32, NoApplicationMessageComesBeforeTheWindowAndOwnedByIt) {
-    model.setRunning(false);
-    MessageWatcher boxes;
-    form->open();  // returns once the watcher has closed the box
-    pump(window, 100ms);
-    const auto seen = boxes.seen();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].title, std::string(texts::kMessageTitle));
-    EXPECT_EQ(seen[0].text, std::string(texts::kNoWorkbook));
-    EXPECT_EQ(seen[0].buttons.size(), 1u);
-    EXPECT_FALSE(seen[0].hasIcon);
-    EXPECT_EQ(seen[0].owner, window);
-    EXPECT_FALSE(seen[0].ownerVisible);
-    EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_EQ(textOf(control("Label1")), "");
-    EXPECT_EQ(textOf(control("Label2")), "");
-    EXPECT_EQ(textOf(control("Text1")), "");
-}
-
 TEST_F(Form8Win32, ResizingMovesAndStretchesNoControl) {
     form->open();
     pump(window, 50ms);
@@ -275,6 +236,53 @@ TEST_F(Form8Win32, ResizingMovesAndStretchesNoControl) {
         }
     }
 }
+
+// A row of the table every Form8 passes, and on every row what the Win32 window adds: the
+// window is kept in front, and each message is an icon-less OK box owned by the window and
+// shown before the window only at start-up.
+class SharedCases : public ::testing::TestWithParam<windowcases::WindowCase> {};
+
+TEST_P(SharedCases, Win32WindowShowsWhatEveryForm8Shows) {
+    const windowcases::WindowCase& c = GetParam();
+    windowcases::Bench bench(c);
+    MessageWatcher boxes;
+    win32::Form8 form(bench.host);
+    const auto window = static_cast<HWND>(form.nativeHandle());
+    auto control = [&](const char* name) { return GetDlgItem(window, controlId(name)); };
+    form.open();  // returns once the watcher has closed a start-up message
+    pump(window, 100ms);
+    const std::size_t atStart = boxes.count();
+    EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, WS_EX_TOPMOST);
+    if (c.typed != nullptr) {
+        const std::wstring typed = win::widen(c.typed);
+        SendMessageW(control("Text1"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    }
+    bench.beforeClick(c);
+    if (c.button != nullptr) {
+        PostMessageW(control(c.button), BM_CLICK, 0, 0);
+        pump(window, 300ms);
+    }
+
+    windowcases::Seen seen{
+        {}, textOf(control("Label1")), textOf(control("Label2")), textOf(control("Text1"))};
+    const auto shown = boxes.seen();
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        SCOPED_TRACE(shown[i].text);
+        seen.messages.push_back(shown[i].text);
+        EXPECT_EQ(shown[i].title, std::string(texts::kMessageTitle));
+        EXPECT_EQ(shown[i].buttons.size(), 1u);
+        EXPECT_FALSE(shown[i].hasIcon);
+        EXPECT_EQ(shown[i].owner, window);
+        EXPECT_EQ(shown[i].ownerVisible, i >= atStart);
+    }
+    EXPECT_EQ(windowcases::mismatches(c, seen, bench), std::vector<std::string>{});
+    EXPECT_TRUE(IsWindowVisible(window));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SharedCases, ::testing::ValuesIn(windowcases::cases()),
+                         [](const ::testing::TestParamInfo<windowcases::WindowCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 TEST(Form8Icon, IsOne48PixelImageWith256ColoursAndAMask) {
     HMODULE self = GetModuleHandleW(nullptr);

@@ -8,8 +8,8 @@
 #include "ChildProcess.h"
 #include "FakeExcel.h"
 #include "MessageWatcher.h"
-#include "texts/Texts.h"
 #include "platform/win/WinText.h"
+#include "texts/Texts.h"
 #include "window/win32/Form8.h"
 
 namespace gridmoor {
@@ -47,6 +47,23 @@ protected:
         fake::pumpFor(200ms);
     }
     HWND control(const char* name) const { return GetDlgItem(window, controlId(name)); }
+    std::vector<std::string> texts() const {
+        return {textOf(control("Label1")), textOf(control("Label2")), textOf(control("Text1"))};
+    }
+    // Every message was an icon-less OK box with the tool's title, owned by the window.
+    void expectEveryMessageABoxOfTheWindow() const {
+        for (const fake::SeenMessage& m : boxes.seen()) {
+            EXPECT_EQ(m.title, std::string(texts::kMessageTitle)) << m.text;
+            EXPECT_EQ(m.owner, window) << m.text;
+            EXPECT_EQ(m.buttons.size(), 1u) << m.text;
+            EXPECT_FALSE(m.hasIcon) << m.text;
+        }
+    }
+    // Closing the window ends the tool.
+    void close() {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(tool->wait(30s), std::optional<DWORD>(0));
+    }
 
     // Clicks a button and waits, serving the tool's calls, until its handler has shown
     // its message and the watcher has closed it.
@@ -84,9 +101,8 @@ TEST_F(ToolWindow, ClickThroughAllThreeButtons) {
 
     // Start-up: status lines filled, address box empty, kept in front, no message.
     EXPECT_EQ(boxes.count(), 0u);
-    EXPECT_EQ(textOf(control("Label1")), "当前工作簿名称: Book1.xlsx");
-    EXPECT_EQ(textOf(control("Label2")), "当前工作表名称: Sheet1");
-    EXPECT_EQ(textOf(control("Text1")), "");
+    EXPECT_EQ(texts(), (std::vector<std::string>{"当前工作簿名称: Book1.xlsx",
+                                                 "当前工作表名称: Sheet1", ""}));
     EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, WS_EX_TOPMOST);
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
@@ -95,20 +111,14 @@ TEST_F(ToolWindow, ClickThroughAllThreeButtons) {
 
     // Smart merge.
     type("B2:B7");
-    const fake::SeenMessage merged = clickAndCatchMessage("Command3");
-    EXPECT_EQ(merged.text, std::string(texts::kMergeDone));
-    EXPECT_EQ(merged.title, std::string(texts::kMessageTitle));
-    EXPECT_EQ(merged.owner, window);
-    EXPECT_EQ(merged.buttons.size(), 1u);
-    EXPECT_FALSE(merged.hasIcon);
+    EXPECT_EQ(clickAndCatchMessage("Command3").text, std::string(texts::kMergeDone));
     EXPECT_EQ(model.mergedAreas("Sheet1"), (std::vector<std::string>{"$B$2:$B$3", "$B$4:$B$6"}));
     EXPECT_EQ(model.sheetNames(), (std::vector<std::string>{"Sheet1", "Sheet2"}));
     EXPECT_TRUE(identical(model.cell("Sheet1", "B3"), CellValue::text("a")));
 
     // Unmerge and fill: the merged cells keep their values, so nothing is blank.
     model.setCell("Sheet1", "B5", CellValue());
-    const fake::SeenMessage unmerged = clickAndCatchMessage("Command4");
-    EXPECT_EQ(unmerged.text, std::string(texts::kUnmergeDone));
+    EXPECT_EQ(clickAndCatchMessage("Command4").text, std::string(texts::kUnmergeDone));
     EXPECT_TRUE(model.mergedAreas("Sheet1").empty());
     EXPECT_TRUE(identical(model.cell("Sheet1", "B5"), CellValue::integer(2)));
 
@@ -132,13 +142,12 @@ TEST_F(ToolWindow, ClickThroughAllThreeButtons) {
 
     // A bad address: the command's own message, the workbook untouched.
     type("B2");
-    const fake::SeenMessage bad = clickAndCatchMessage("Command3");
-    EXPECT_EQ(bad.text, std::string(texts::kMergeBadAddress));
+    EXPECT_EQ(clickAndCatchMessage("Command3").text, std::string(texts::kMergeBadAddress));
+    expectEveryMessageABoxOfTheWindow();
 
     // Closing the window ends the tool, touching nothing.
     const std::size_t callsAtClose = excel.log().size();
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(tool->wait(30s), std::optional<DWORD>(0));
+    close();
     EXPECT_EQ(excel.log().size(), callsAtClose);
 }
 
@@ -147,18 +156,16 @@ TEST_F(ToolWindow, StartWithoutExcelShowsTheMessageBeforeTheWindow) {
     const auto seen = boxes.seen();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, std::string(texts::kNoWorkbook));
-    EXPECT_EQ(seen[0].owner, window);
     EXPECT_FALSE(seen[0].ownerVisible);
-    EXPECT_EQ(textOf(control("Label1")), "");
-    EXPECT_EQ(textOf(control("Label2")), "");
-    EXPECT_EQ(textOf(control("Text1")), "");
+    EXPECT_EQ(texts(), (std::vector<std::string>{"", "", ""}));
 
     // Every button says the same while nothing runs, and the window keeps its texts.
     for (const char* button : {"Command2", "Command3", "Command4"}) {
         EXPECT_EQ(clickAndCatchMessage(button).text, std::string(texts::kNoWorkbook)) << button;
     }
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(tool->wait(30s), std::optional<DWORD>(0));
+    EXPECT_EQ(texts(), (std::vector<std::string>{"", "", ""}));
+    expectEveryMessageABoxOfTheWindow();
+    close();
 }
 
 }  // namespace
