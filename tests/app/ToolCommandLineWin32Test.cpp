@@ -8,13 +8,13 @@
 #endif
 #include <windows.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 #include <type_traits>
 #include <vector>
 
+#include "CommandLineCases.h"
 #include "app/CommandLine.h"
 #include "platform/win/WinText.h"
 #include "texts/Texts.h"
@@ -104,52 +104,26 @@ std::string windowsLines(const std::string& text) {
     return out;
 }
 
-std::vector<std::string> split(const std::string& line, char separator) {
-    std::vector<std::string> fields;
-    std::size_t from = 0;
-    for (std::size_t at; (at = line.find(separator, from)) != std::string::npos; from = at + 1)
-        fields.push_back(line.substr(from, at - from));
-    fields.push_back(line.substr(from));
-    return fields;
-}
-
-// Every case of command-line-cases.tsv (copied next to this program; its header says what
-// the fields are). Each argument is quoted as CommandLineToArgvW reads it back, so Chinese
-// and spaces arrive intact. The tool prints on the stream the parser chose, exactly its text
-// with Windows line ends, and ends with its code.
+// Every case of command-line-cases.tsv (copied next to this program), each argument quoted
+// as CommandLineToArgvW reads it back, so Chinese, spaces and an empty argument arrive
+// intact: the tool prints exactly the parser's text, with Windows line ends, on the table's
+// stream, the other stream stays empty, and it ends with the table's code.
 TEST(ToolCommandLine, RunsEveryCaseOfTheSharedTable) {
-    std::ifstream table(win::narrow(programDirectory()) + "command-line-cases.tsv");
-    ASSERT_TRUE(table) << "command-line-cases.tsv is not next to the test";
-    int cases = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        const std::vector<std::string> fields = split(line, '\t');
-        ASSERT_GE(fields.size(), 4u) << line;
-        const std::vector<std::string> arguments(fields.begin() + 3, fields.end());
+    const auto cases = testing_cases::readCommandLineCases(
+        win::narrow(programDirectory()) + "command-line-cases.tsv", GRIDMOOR_PROJECT_VERSION);
+    ASSERT_FALSE(cases.empty());
+    for (const auto& c : cases) {
         std::wstring commandLine;
-        for (const std::string& a : arguments) commandLine += L" \"" + win::widen(a) + L"\"";
+        for (const std::string& a : c.arguments) commandLine += L" \"" + win::widen(a) + L"\"";
         SCOPED_TRACE("gridmoor.exe" + win::narrow(commandLine));
-        ++cases;
-
-        const CommandLineOutcome expected = readCommandLine(arguments);
-        ASSERT_EQ(expected.action, CommandLineOutcome::Action::Exit);
         const ToolRun run = runTool(commandLine);
-        const bool onErr = fields[1] == "err";
-        EXPECT_EQ(onErr, expected.isError);
-        EXPECT_EQ(run.exitCode, static_cast<DWORD>(std::stoi(fields[0])));
-        EXPECT_EQ(run.exitCode, static_cast<DWORD>(expected.exitCode));
-        EXPECT_EQ(onErr ? run.err : run.out, windowsLines(expected.text));
-        EXPECT_EQ(onErr ? run.out : run.err, "");
-
-        std::string start = fields[2];
-        const bool whole = !start.empty() && start[0] == '=';
-        if (whole) start = start.substr(1) + "\r\n";
-        if (const auto at = start.find("{version}"); at != std::string::npos)
-            start.replace(at, 9, GRIDMOOR_PROJECT_VERSION);
-        const std::string& printed = onErr ? run.err : run.out;
-        EXPECT_EQ(whole ? printed : printed.substr(0, start.size()), start);
+        const std::string& printed = c.onErr ? run.err : run.out;
+        EXPECT_EQ(run.exitCode, static_cast<DWORD>(c.exitCode));
+        EXPECT_EQ(printed, windowsLines(readCommandLine(c.arguments).text));
+        EXPECT_EQ(c.onErr ? run.out : run.err, "");
+        EXPECT_EQ(c.whole ? printed : printed.substr(0, c.start.size()),
+                  c.whole ? c.start + "\r\n" : c.start);
     }
-    EXPECT_GE(cases, 9);
 }
 
 // One string of the version information, in the block its translation names.

@@ -8,7 +8,8 @@ out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 while IFS=$tab read -r code stream start arguments; do
   [[ -z $code || $code == \#* ]] && continue
-  IFS=$tab read -r -a args <<<"$arguments"
+  args=() rest=$arguments$tab  # split by hand: read -a drops an empty argument
+  while [[ -n $rest ]]; do args+=("${rest%%"$tab"*}") rest=${rest#*"$tab"}; done
   start=${start//\{version\}/$version}
   env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$program" "${args[@]}" >"$out" 2>"$err"
   got=$? file=$out quiet=$err
