@@ -34,23 +34,18 @@ MERGE, UNMERGE = "智能合并单元格", "撤销合并单元格"
 BOOK = "exit-book.fods"
 LONG_ROWS = 100000  # the long smart merge: C1:C100000
 
-# The cases the runs cycle through: (name, what is done before the close, whose columns the
-# finished command changes). The window is closed as a window manager's close button does
-# (_NET_CLOSE_WINDOW, which openbox turns into WM_DELETE_WINDOW).
-#   close     the window shows the workbook; closed
-#   merge     smart merge of A1:A20, message dismissed; closed
-#   unmerge   unmerge and fill of B1:B20, message dismissed; closed
-#   long      smart merge of C1:C100000, closed 0.5 s later while it runs; the message that
-#             ends the command still comes and is dismissed; then the window is gone
-#   gone      Calc killed (SIGKILL); closed
-#   gone-cmd  Calc ended (SIGTERM); smart merge of A1:A20 says why not; closed
+# The cases the runs cycle through: name, the signal Calc gets first, the (address, button)
+# pressed, and the columns the command changes once it finishes. A command's message is
+# dismissed before the close, except in `long`, closed 0.5 s into its merge: there the message
+# that ends the command still comes and is dismissed, then the window is gone. The close is a
+# window manager's close button (_NET_CLOSE_WINDOW, which openbox turns into WM_DELETE_WINDOW).
 CASES = [
-    ("close", None, "", None),
-    ("merge", ("A1:A20", MERGE), "A", None),
-    ("unmerge", ("B1:B20", UNMERGE), "B", None),
-    ("long", (f"C1:C{LONG_ROWS}", MERGE), "C", None),
-    ("gone", None, "", signal.SIGKILL),
-    ("gone-cmd", ("A1:A20", MERGE), "", signal.SIGTERM),
+    ("close", None, None, ""),
+    ("merge", None, ("A1:A20", MERGE), "A"),
+    ("unmerge", None, ("B1:B20", UNMERGE), "B"),
+    ("long", None, (f"C1:C{LONG_ROWS}", MERGE), "C"),
+    ("gone", signal.SIGKILL, None, ""),
+    ("gone-cmd", signal.SIGTERM, ("A1:A20", MERGE), ""),  # says why not
 ]
 SANITIZER_LINE = re.compile(r"ERROR: (Address|Leak)Sanitizer|runtime error:|^SUMMARY: ", re.M)
 
@@ -219,7 +214,7 @@ class ExitRuns:
             notes.append("the message box stayed")
 
     def run(self, number, case):
-        name, command, changes, calc_signal = case
+        name, calc_signal, command, changes = case
         began, notes = time.monotonic(), []
         if self.office is None:
             self.start_calc()
@@ -290,6 +285,7 @@ def isolate():
 
 def exit_runs(tool, runs):
     isolate()
+    sys.dont_write_bytecode = True  # leaves no __pycache__ in the checkout
     import calc_probe  # here: the accessibility requests need no UNO
     os.environ.setdefault("LSAN_OPTIONS", f"suppressions={SOURCE}/tests/lsan.supp")
     os.environ.setdefault("UBSAN_OPTIONS", "print_stacktrace=1")
