@@ -78,7 +78,12 @@ const uno::Sequence<OUString>& CalcHost::Impl::formatPropertyNames(
 std::vector<CalcHost::Impl::FormatGroup> CalcHost::Impl::formatGroups(const Sheet& s,
                                                                       const A1Area& a) {
     Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, a), UNO_QUERY_THROW);
-    Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+    return formatGroupsOf(sup->getUniqueCellFormatRanges());
+}
+
+// The formatting of each of `groups`, Calc's groups of equally formatted cells of an area.
+std::vector<CalcHost::Impl::FormatGroup> CalcHost::Impl::formatGroupsOf(
+    const Reference<container::XIndexAccess>& groups) {
     std::vector<FormatGroup> out;
     for (sal_Int32 i = 0; i < groups->getCount(); ++i) {
         Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);

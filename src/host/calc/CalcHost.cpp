@@ -44,6 +44,10 @@ long CalcHost::bulkMergeCalls() const noexcept {
     return impl_->bulkMergeCalls;
 }
 
+long CalcHost::bulkSplits() const noexcept {
+    return impl_->bulkSplits;
+}
+
 void CalcHost::beginRun() {
     Impl& m = *impl_;
     m.inRun = true;
@@ -525,7 +529,11 @@ void CalcHost::UnMerge(RangeHandle h) {
             for (const auto& a : all) {
                 if (a.meets(area)) split.push_back(a);
             }
-            if (!split.empty()) m.applyMerges(s, split, {}, region, &area);
+            if (split.empty()) continue;
+            // Many areas, none reaching out of the range: split by clearing formats.
+            if (split.size() >= Impl::kBulkMinimum && region == area && m.splitInBulk(s, area))
+                continue;
+            m.applyMerges(s, split, {}, region, &area);
         }
     });
 }

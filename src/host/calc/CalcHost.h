@@ -55,6 +55,9 @@ public:
     // How many times since this host was made merges given to mergeAreas were sent by the
     // bulk route (never counts those a format paste carried without sending them).
     long bulkMergeCalls() const noexcept;
+    // How many UnMerge areas since this host was made were split by clearing their formats
+    // and giving every cell its own back, rather than by Calc's split.
+    long bulkSplits() const noexcept;
 
     void beginRun() override;
     void flush() override;

@@ -14,6 +14,7 @@
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/document/XUndoManager.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -159,6 +160,7 @@ struct CalcHost::Impl {
     bool inRun = false;
     long bulkPastes = 0;
     long bulkMergeCalls = 0;
+    long bulkSplits = 0;
     // Whether the user was editing a cell when the run's first call came (asked once a run).
     std::optional<bool> userEditing;
     // Protection of the sheets written in this run (it does not change within a run).
@@ -292,7 +294,9 @@ struct CalcHost::Impl {
         uno::Sequence<table::CellRangeAddress> empty;
         bool operator==(const Contents&) const = default;
     };
+    static bool hasRulesOfItsOwn(const Reference<container::XIndexAccess>& groups);
     static bool onlyPlainCells(const Reference<table::XCellRange>& range);
+    bool splitInBulk(const Sheet& s, const A1Area& area);
     static Contents contentsOf(const Reference<table::XCellRange>& range);
     void restoreContents(const Sheet& s, const Reference<table::XCellRange>& range,
                          const Contents& was);
@@ -326,6 +330,7 @@ struct CalcHost::Impl {
     uno::Sequence<OUString> formatNames;
     const uno::Sequence<OUString>& formatPropertyNames(const Reference<beans::XPropertySet>& g);
     std::vector<FormatGroup> formatGroups(const Sheet& s, const A1Area& a);
+    std::vector<FormatGroup> formatGroupsOf(const Reference<container::XIndexAccess>& groups);
     void pasteFormats(const Sheet& src, const A1Area& from, const Sheet& dst, const A1Area& target);
     void applyFormats(const std::vector<FormatGroup>& groups, const A1Area& from, const Sheet& dst,
                       const A1Area& target);

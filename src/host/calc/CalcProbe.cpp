@@ -18,6 +18,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/ValidationType.hpp>
 #include <com/sun/star/sheet/XCalculatable.hpp>
 #include <com/sun/star/sheet/XCellAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
@@ -233,6 +234,13 @@ void CalcProbe::setBorders(std::string_view s, std::string_view r) {
     Reference<beans::XPropertySet> props(impl_->range(s, r), UNO_QUERY_THROW);
     for (const char* side : {"TopBorder", "BottomBorder", "LeftBorder", "RightBorder"})
         props->setPropertyValue(OUString::createFromAscii(side), uno::Any(line));
+}
+
+void CalcProbe::allowWholeNumbersOnly(std::string_view s, std::string_view r) {
+    Reference<beans::XPropertySet> props(impl_->range(s, r), UNO_QUERY_THROW);
+    Reference<beans::XPropertySet> rule(props->getPropertyValue("Validation"), UNO_QUERY_THROW);
+    rule->setPropertyValue("Type", uno::Any(sheet::ValidationType_WHOLE));
+    props->setPropertyValue("Validation", uno::Any(rule));
 }
 
 void CalcProbe::enterRichText(std::string_view s, std::string_view cell, std::string_view text,

@@ -55,6 +55,8 @@ public:
     void enterHyperlink(std::string_view sheet, std::string_view cellA1, std::string_view text,
                         std::string_view url);
     void addNote(std::string_view sheet, std::string_view cellA1, std::string_view text);
+    // A validation of every cell of the range that allows whole numbers only.
+    void allowWholeNumbersOnly(std::string_view sheet, std::string_view rangeA1);
 
     // Everything Calc reports of each cell of a range: every property (font, Asian and
     // complex-script font, borders, alignment, protection, number format, conditional
