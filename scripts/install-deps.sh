@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build and tests
-  cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  cmake ninja-build g++ ccache googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format
   # the Linux window
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev fonts-noto-cjk
   # a display for window tests and for the tool beside Calc

@@ -88,4 +88,8 @@ std::vector<const Backend*> contractBackends() {
     return {&calc};
 }
 
+std::vector<const Backend*> commandBackends() {
+    return contractBackends();
+}
+
 }  // namespace gridmoor::contract

@@ -147,4 +147,8 @@ std::vector<const Backend*> contractBackends() {
     return {&memoryBackend(), &excel};
 }
 
+std::vector<const Backend*> commandBackends() {
+    return contractBackends();
+}
+
 }  // namespace gridmoor::contract

@@ -168,6 +168,10 @@ std::vector<const Backend*> contractBackends();
 
 // The in-memory host, available to every program.
 const Backend& memoryBackend();
+// The range commands through the batching layer over the in-memory host.
+const Backend& batchedMemoryBackend();
+// The backends the range commands' scenarios run on (defined once per program).
+std::vector<const Backend*> commandBackends();
 
 // Test fixture of a case table run against every backend: bench() opens the backend given
 // as the first parameter.

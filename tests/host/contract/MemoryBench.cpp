@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "host/BatchingHost.h"
+
 namespace gridmoor::contract {
 
 ModelBench::ModelBench() {
@@ -45,7 +47,7 @@ Strings ModelBench::mergedAreas(std::string_view sheet) {
 
 namespace {
 
-class MemoryBench final : public ModelBench {
+class MemoryBench : public ModelBench {
 public:
     const Traits& traits() const override {
         static const Traits t{};
@@ -56,10 +58,25 @@ protected:
     BulkHost& host() override { return model_; }
 };
 
+// The commands through the batching layer over the model, the route the tool takes to an
+// application: reads by block, merges and writes collected and sent in bulk.
+class BatchedMemoryBench final : public MemoryBench {
+protected:
+    SpreadsheetHost& commandHost() override { return batching_; }
+
+private:
+    BatchingHost batching_{model_};
+};
+
 }  // namespace
 
 const Backend& memoryBackend() {
     static const Backend b{"memory", [] { return std::make_unique<MemoryBench>(); }};
+    return b;
+}
+
+const Backend& batchedMemoryBackend() {
+    static const Backend b{"memory_batched", [] { return std::make_unique<BatchedMemoryBench>(); }};
     return b;
 }
 

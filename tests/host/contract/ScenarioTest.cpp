@@ -130,6 +130,9 @@ TEST_P(ScenarioTest, CommandHasExactlyItsEffect) {
     EXPECT_EQ(b.sheetNames(), sheetsAfter);
     EXPECT_EQ(b.activeSheet(), "Sheet1");
     EXPECT_TRUE(b.screenUpdating());
+    if (b.traits().countsPrompts) {
+        EXPECT_EQ(b.prompts(), 0u);
+    }
     EXPECT_EQ(b.automaticCalculation(), !s.manualCalculation);
     EXPECT_EQ(contentsOf(b), expectedContents);
     if (b.traits().commandInProcess) {
@@ -436,7 +439,7 @@ const Scenario kScenarios[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ScenarioTest,
-                         ::testing::Combine(::testing::ValuesIn(contractBackends()),
+                         ::testing::Combine(::testing::ValuesIn(commandBackends()),
                                             ::testing::ValuesIn(kScenarios)),
                          caseName<Scenario>);
 
