@@ -4,17 +4,14 @@
 #include <vector>
 
 #include "merge/EqualRuns.h"
+#include "support/Values.h"
 
 namespace gridmoor {
 namespace {
 
-CellValue txt(const char* s) {
-    return CellValue::text(s);
-}
-CellValue num(long v) {
-    return CellValue::integer(v);
-}
-const CellValue kBlank{};
+using testing::kBlank;
+using testing::num;
+using testing::txt;
 
 struct RunsCase {
     const char* name;

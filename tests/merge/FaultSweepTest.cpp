@@ -10,14 +10,10 @@
 #include "FaultSweep.h"
 #include "host/memory/MemoryHost.h"
 #include "texts/Texts.h"
+#include "support/Values.h"
 
 namespace gridmoor::testing {
 namespace {
-
-CellValue txt(const char* s) {
-    return CellValue::text(s);
-}
-const CellValue kBlank{};
 
 // The sweep's workbooks on a fresh MemoryHost each time, read back through the model.
 class MemorySweep : public SweepBackend {

@@ -10,6 +10,7 @@
 #include "merge/SmartMerge.h"
 #include "support/MemoryRig.h"
 #include "support/RecordingView.h"
+#include "support/Values.h"
 #include "texts/Texts.h"
 
 namespace gridmoor {
@@ -17,17 +18,10 @@ namespace {
 
 using testing::MemoryRig;
 using testing::RecordingView;
-
-CellValue txt(const char* s) {
-    return CellValue::text(s);
-}
-CellValue num(long v) {
-    return CellValue::integer(v);
-}
-
-std::string msg(std::string_view a, std::string_view b = {}) {
-    return std::string(a) + std::string(b);
-}
+using testing::kBlank;
+using testing::msg;
+using testing::num;
+using testing::txt;
 
 // How the command reaches the workbook: call by call, or through the batching layer.
 enum class Route { Direct, Batched };
@@ -121,7 +115,6 @@ TEST_P(SmartMergeLineTest, MergesRunsKeepsEveryValueAndCleansUp) {
     }
 }
 
-const CellValue kBlank{};
 const CellValue kDiv0 = CellValue::error(2007);
 
 INSTANTIATE_TEST_SUITE_P(

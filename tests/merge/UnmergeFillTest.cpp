@@ -10,6 +10,7 @@
 #include "merge/UnmergeFill.h"
 #include "support/MemoryRig.h"
 #include "support/RecordingView.h"
+#include "support/Values.h"
 #include "texts/Texts.h"
 
 namespace gridmoor {
@@ -17,18 +18,10 @@ namespace {
 
 using testing::MemoryRig;
 using testing::RecordingView;
-
-CellValue txt(const char* s) {
-    return CellValue::text(s);
-}
-CellValue num(long v) {
-    return CellValue::integer(v);
-}
-const CellValue kBlank{};
-
-std::string msg(std::string_view a, std::string_view b = {}) {
-    return std::string(a) + std::string(b);
-}
+using testing::kBlank;
+using testing::msg;
+using testing::num;
+using testing::txt;
 
 struct FillCase {
     const char* name;

@@ -144,12 +144,11 @@ bool CalcHost::Impl::onlyPlainCells(const Reference<table::XCellRange>& range) {
 // them, stays linear. Every cell's formatting is read first and given back where the
 // clearing changed it, and checked (applyFormats); values are never touched. Not taken,
 // and nothing touched, when a cell has a conditional format or validation, which the
-// clearing would lose.
-bool CalcHost::Impl::splitInBulk(const Sheet& s, const A1Area& area) {
+// clearing would lose. `groups`: the range's groups of equally formatted cells, as just read.
+bool CalcHost::Impl::splitInBulk(const Sheet& s, const A1Area& area,
+                                 const Reference<container::XIndexAccess>& groups) {
     if (!options.bulkRoute) return false;
     Reference<table::XCellRange> range = cellRange(s, area);
-    Reference<sheet::XUniqueCellFormatRangesSupplier> sup(range, UNO_QUERY_THROW);
-    const Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
     if (hasRulesOfItsOwn(groups)) return false;
     const std::vector<FormatGroup> formats = formatGroupsOf(groups);
     changing(s.doc);
@@ -158,8 +157,8 @@ bool CalcHost::Impl::splitInBulk(const Sheet& s, const A1Area& area) {
         ->clearContents(sheet::CellFlags::HARDATTR | sheet::CellFlags::STYLES);
     applyFormats(formats, area, s, area);
     if (Reference<util::XMergeable>(range, UNO_QUERY_THROW)->getIsMerged())
-        fail(Cause::Other, "unmerge: Calc did not split every merged area of " +
-                               absoluteAddress(area));
+        fail(Cause::Other,
+             "unmerge: Calc did not split every merged area of " + absoluteAddress(area));
     ++bulkSplits;
     return true;
 }

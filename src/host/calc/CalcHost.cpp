@@ -524,14 +524,16 @@ void CalcHost::UnMerge(RangeHandle h) {
         m.flushMerges(r.sheet);
         for (const auto& area : m.areasOf(r)) {
             A1Area region = area;
-            const std::vector<A1Area> all = m.mergedAreas(s, region);
+            Reference<container::XIndexAccess> groups;
+            const std::vector<A1Area> all = m.mergedAreas(s, region, &groups);
             std::vector<A1Area> split;
             for (const auto& a : all) {
                 if (a.meets(area)) split.push_back(a);
             }
             if (split.empty()) continue;
             // Many areas, none reaching out of the range: split by clearing formats.
-            if (split.size() >= Impl::kBulkMinimum && region == area && m.splitInBulk(s, area))
+            if (split.size() >= Impl::kBulkMinimum && region == area &&
+                m.splitInBulk(s, area, groups))
                 continue;
             m.applyMerges(s, split, {}, region, &area);
         }

@@ -276,7 +276,8 @@ struct CalcHost::Impl {
     // ---------------------------------------------------------------- merged areas
     std::optional<std::uint32_t> pendingFor(const void* identity);
     A1Area grownOverMergedAreas(const Sheet& s, const A1Area& region);
-    std::vector<A1Area> mergedAreas(const Sheet& s, A1Area& region);
+    std::vector<A1Area> mergedAreas(const Sheet& s, A1Area& region,
+                                    Reference<container::XIndexAccess>* groupsRead = nullptr);
     void applyMerges(Sheet& s, const std::vector<A1Area>& removed, const std::vector<A1Area>& added,
                      A1Area region, const A1Area* splitAll = nullptr);
     MergeProjection projectedMerges(Sheet& s, A1Area& region);
@@ -296,7 +297,8 @@ struct CalcHost::Impl {
     };
     static bool hasRulesOfItsOwn(const Reference<container::XIndexAccess>& groups);
     static bool onlyPlainCells(const Reference<table::XCellRange>& range);
-    bool splitInBulk(const Sheet& s, const A1Area& area);
+    bool splitInBulk(const Sheet& s, const A1Area& area,
+                     const Reference<container::XIndexAccess>& groups);
     static Contents contentsOf(const Reference<table::XCellRange>& range);
     void restoreContents(const Sheet& s, const Reference<table::XCellRange>& range,
                          const Contents& was);

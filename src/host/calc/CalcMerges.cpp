@@ -37,12 +37,15 @@ A1Area CalcHost::Impl::grownOverMergedAreas(const Sheet& s, const A1Area& region
 
 // The merged areas meeting `region`, and the region grown so that no merged area crosses
 // its edge. One probe per group of equally formatted cells: merged areas of one size share
-// a group.
-std::vector<A1Area> CalcHost::Impl::mergedAreas(const Sheet& s, A1Area& region) {
+// a group. `groupsRead`: where to keep those groups (of the grown region), for a caller that
+// needs them too: Calc takes time out of proportion to the rows to list them.
+std::vector<A1Area> CalcHost::Impl::mergedAreas(const Sheet& s, A1Area& region,
+                                                Reference<container::XIndexAccess>* groupsRead) {
     region = grownOverMergedAreas(s, region);
     std::vector<A1Area> out;
     Reference<sheet::XUniqueCellFormatRangesSupplier> sup(cellRange(s, region), UNO_QUERY_THROW);
     Reference<container::XIndexAccess> groups = sup->getUniqueCellFormatRanges();
+    if (groupsRead != nullptr) *groupsRead = groups;
     const sal_Int32 n = groups->getCount();
     for (sal_Int32 i = 0; i < n; ++i) {
         Reference<sheet::XSheetCellRanges> g(groups->getByIndex(i), UNO_QUERY_THROW);

@@ -11,6 +11,7 @@
 
 #include "host/Failure.h"
 #include "host/memory/MemoryHost.h"
+#include "support/Values.h"
 
 namespace gridmoor::testing {
 
@@ -23,10 +24,6 @@ std::optional<HostError::Cause> causeOf(F&& f) {
         return e.cause();
     }
     return std::nullopt;
-}
-
-inline CellValue txt(const char* s) {
-    return CellValue::text(s);
 }
 
 // Whether the two lists hold identical values (kind, subkind and payload), saying where
