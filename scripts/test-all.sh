@@ -18,10 +18,11 @@ export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_NOHASHDIR=true CCACHE_BASEDIR="
 # The tests against a real Calc run apart: LibreOffice 7.4 now and then drops a connection
 # or goes away on a loaded machine (see README), so a Calc test (a shard of one test
 # program's cases, sharing one soffice) that fails is run once more. The log keeps its
-# first failure; a real fault fails both times. Two shards run at a time: each has its own
-# soffice, profile and pipe, and a shard keeps about one core busy between itself and Calc.
+# first failure; a real fault fails both times. Two tests run at a time: a Calc shard has
+# its own soffice, profile and pipe and keeps about one core busy between itself and Calc; a
+# window test has its own X server. The clean-exit test runs alone, on the load it makes.
 run_tests() {
-  ctest --preset "$1" -LE calc
+  ctest --preset "$1" -LE calc -j 2
   ctest --preset "$1" -L calc --repeat until-pass:2 -j 2
 }
 
