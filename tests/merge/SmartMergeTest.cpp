@@ -16,11 +16,11 @@
 namespace gridmoor {
 namespace {
 
-using testing::MemoryRig;
-using testing::RecordingView;
 using testing::kBlank;
+using testing::MemoryRig;
 using testing::msg;
 using testing::num;
+using testing::RecordingView;
 using testing::txt;
 
 // How the command reaches the workbook: call by call, or through the batching layer.
@@ -351,28 +351,6 @@ TEST(SmartMergeTest, StaleScratchSheetIsDeletedWithoutAPrompt) {
     EXPECT_EQ(wb.host.mergedAreas("Sheet1"), std::vector<std::string>{"$B$2:$B$3"});
     // The new scratch sheet took the reserved name (its merge calls name it).
     EXPECT_EQ(wb.scratchMerges(), std::vector<std::string>{"$A$1:$A$2"});
-    wb.expectCleanEnd();
-}
-
-TEST(SmartMergeTest, ProtectedStructureAddsNoSheet) {
-    Workbook wb;
-    wb.host.setCells("Sheet1", "B2:B3", {txt("a"), txt("a")});
-    wb.host.protectStructure(true);
-    wb.run("B2:B3");
-    EXPECT_EQ(wb.view.messages, std::vector<std::string>{msg(texts::kScratchNotCreated)});
-    EXPECT_TRUE(wb.host.mergedAreas("Sheet1").empty());
-    wb.expectCleanEnd();
-}
-
-TEST(SmartMergeTest, ProtectedSheetSaysWhyAndKeepsEverything) {
-    Workbook wb;
-    wb.host.setCells("Sheet1", "B2:B3", {txt("a"), txt("a")});
-    wb.host.protectSheet("Sheet1", true);
-    wb.run("B2:B3");
-    EXPECT_EQ(wb.view.messages,
-              std::vector<std::string>{msg(texts::kMergeNothing, texts::kReasonProtected)});
-    EXPECT_TRUE(wb.host.mergedAreas("Sheet1").empty());
-    EXPECT_TRUE(identical(wb.host.cell("Sheet1", "B3"), txt("a")));
     wb.expectCleanEnd();
 }
 
