@@ -9,8 +9,8 @@
 
 #include "FaultSweep.h"
 #include "host/memory/MemoryHost.h"
-#include "texts/Texts.h"
 #include "support/Values.h"
+#include "texts/Texts.h"
 
 namespace gridmoor::testing {
 namespace {
