@@ -16,12 +16,7 @@
 namespace gridmoor {
 namespace {
 
-using testing::kBlank;
-using testing::MemoryRig;
-using testing::msg;
-using testing::num;
-using testing::RecordingView;
-using testing::txt;
+using namespace testing;  // the rig, the view and the value helpers
 
 // How the command reaches the workbook: call by call, or through the batching layer.
 enum class Route { Direct, Batched };
