@@ -12,34 +12,30 @@
 
 #include "FakeExcel.h"
 #include "host/A1Address.h"
+#include "host/MergeIndex.h"
 
 namespace gridmoor::fake {
 
-// The merged areas of one sheet (pairwise disjoint), looked up by the cells they hold.
+// The merged areas of one sheet (pairwise disjoint), looked up by the cells they hold in the
+// host's index of merged areas.
 class SheetMerges {
 public:
     explicit SheetMerges(const std::vector<A1Area>& areas) {
-        for (const A1Area& a : areas) {
-            byCorner_.emplace(std::pair{a.top, a.left}, a);
-            tallest_ = std::max(tallest_, static_cast<std::int32_t>(a.rows()));
-        }
+        for (const A1Area& a : areas) index_.add(a, false);
     }
 
     // Every merged area sharing a cell with `region`.
     std::vector<A1Area> meeting(const A1Area& region) const {
         std::vector<A1Area> out;
-        const std::int32_t from = std::max<std::int32_t>(1, region.top - tallest_ + 1);
-        for (auto it = byCorner_.lower_bound({from, 0});
-             it != byCorner_.end() && it->first.first <= region.bottom; ++it)
-            if (it->second.meets(region)) out.push_back(it->second);
+        for (const std::uint32_t id : index_.meeting(region)) out.push_back(index_.get(id).area);
         return out;
     }
 
     // The merged area holding the cell, or nothing.
     std::optional<A1Area> holding(std::int32_t row, std::int32_t column) const {
-        const std::vector<A1Area> found = meeting(A1Area::cell(row, column));
-        if (found.empty()) return std::nullopt;
-        return found.front();
+        const MergedArea* found = index_.at(row, column);
+        if (found == nullptr) return std::nullopt;
+        return found->area;
     }
 
     // Range.MergeCells of one area: True when every cell lies in a merged area, False when
@@ -57,8 +53,7 @@ public:
     }
 
 private:
-    std::map<std::pair<std::int32_t, std::int32_t>, A1Area> byCorner_;
-    std::int32_t tallest_ = 1;
+    MergeIndex index_;
 };
 
 // The merge behaviour chosen for the fake, and the merged areas of each sheet served, by
