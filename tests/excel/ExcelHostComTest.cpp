@@ -382,7 +382,9 @@ INSTANTIATE_TEST_SUITE_P(Operations, RoundTrips, testing::ValuesIn(kTripCases),
                          });
 
 // A refusal the fake reports as Excel does (error 1004, 0x800A03EC, for every reason),
-// and the reason the backend must still give, told by the call and the state.
+// and the reason the backend must still give, told by the call and the state. Refusals on a
+// protected sheet or structure, of a sheet name or of a calculation code are the contract
+// suite's, run over Excel through the fake; these are the ones it does not stage.
 struct RefusalCase {
     const char* name;
     std::vector<std::wstring> fakeArgs;
@@ -407,46 +409,10 @@ const RefusalCase kRefusals[] = {
      {L"--protect", L"Sheet1"},
      [](ExcelHost& h, AppHandle app) { rangeOn(h, app, "Sheet1", "Sheet2!B2"); },
      Cause::BadArgument},
-    {"MergeOnProtectedSheet",
-     {L"--protect", L"Sheet1"},
-     [](ExcelHost& h, AppHandle app) { h.Merge(rangeOn(h, app, "Sheet1", "A1:A2")); },
-     Cause::Protected},
-    {"UnMergeOnProtectedSheet",
-     {L"--protect", L"Sheet1"},
-     [](ExcelHost& h, AppHandle app) { h.UnMerge(rangeOn(h, app, "Sheet1", "A1:A2")); },
-     Cause::Protected},
-    {"ValueOnProtectedSheet",
-     {L"--protect", L"Sheet1"},
-     [](ExcelHost& h, AppHandle app) {
-         h.setValue(rangeOn(h, app, "Sheet1", "C1"), CellValue::text("x"));
-     },
-     Cause::Protected},
-    {"CopyOntoProtectedSheet",
-     {L"--protect", L"Sheet2"},
-     [](ExcelHost& h, AppHandle app) {
-         h.Copy(rangeOn(h, app, "Sheet1", "A1:A2"), Destination{rangeOn(h, app, "Sheet2", "A1")});
-     },
-     Cause::Protected},
     {"MergeBesideAProtectedSheet",
      {L"--protect", L"Sheet2"},
      [](ExcelHost& h, AppHandle app) { h.Merge(rangeOn(h, app, "Sheet1", "C1:C2")); },
      std::nullopt},
-    {"AddWithStructureProtected",
-     {L"--protect-structure"},
-     [](ExcelHost& h, AppHandle app) { h.SheetsAdd(app, After{h.Sheets(app, 3)}); },
-     Cause::Protected},
-    {"RenameWithStructureProtected",
-     {L"--protect-structure"},
-     [](ExcelHost& h, AppHandle app) { h.setName(h.Sheets(app, "Sheet2"), "New"); },
-     Cause::Protected},
-    {"RenameToAnInvalidName",
-     {},
-     [](ExcelHost& h, AppHandle app) { h.setName(h.Sheets(app, "Sheet2"), "a/b"); },
-     Cause::BadArgument},
-    {"CalculationOutsideTheEnumeration",
-     {},
-     [](ExcelHost& h, AppHandle app) { h.Calculation(app, 1); },
-     Cause::BadArgument},
 };
 
 class Refusals : public WithFakeExcel, public testing::WithParamInterface<RefusalCase> {};

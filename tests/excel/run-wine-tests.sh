@@ -7,7 +7,9 @@
 # (apt-get install --no-install-recommends). Usage, from anywhere:
 #   tests/excel/run-wine-tests.sh [--install]
 # --install first installs those packages with apt-get.
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails says where, also when it printed nothing itself.
+trap 'echo "run-wine-tests.sh: line $LINENO failed with status $?" >&2' ERR
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 

@@ -62,16 +62,19 @@ TEST_P(Sheets, ProtectedStructureRefusesAddDeleteRename) {
     EXPECT_TRUE(identical(bench().read("A1"), CellValue::text("ok")));
 }
 
+// A refused code leaves the setting as it was, manual or automatic.
 TEST_P(Sheets, CalculationTakesOnlyTheObjectModelsCodes) {
-    bench().run([&](BulkHost& h, AppHandle app, SheetHandle) {
-        h.Calculation(app, xlCalculationManual);
-        h.Calculation(app, xlCalculationSemiautomatic);
-        h.Calculation(app, xlCalculationAutomatic);
-        for (const int bad : {0, 1, 3, -4104})
-            EXPECT_EQ(causeOf([&] { h.Calculation(app, static_cast<std::int16_t>(bad)); }),
-                      Cause::BadArgument)
-                << bad;
-    });
+    for (const std::int16_t last : {xlCalculationManual, xlCalculationAutomatic}) {
+        bench().run([&](BulkHost& h, AppHandle app, SheetHandle) {
+            h.Calculation(app, xlCalculationSemiautomatic);
+            h.Calculation(app, last);
+            for (const int bad : {0, 1, 3, -4104})
+                EXPECT_EQ(causeOf([&] { h.Calculation(app, static_cast<std::int16_t>(bad)); }),
+                          Cause::BadArgument)
+                    << bad;
+        });
+        EXPECT_EQ(bench().automaticCalculation(), last == xlCalculationAutomatic) << last;
+    }
 }
 
 TEST_P(Sheets, AddressesUseTheObjectModelsSyntax) {

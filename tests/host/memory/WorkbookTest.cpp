@@ -132,36 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Reserved", "history", false}),
     [](const ::testing::TestParamInfo<NameCase>& p) { return std::string(p.param.name); });
 
-struct CalculationCase {
-    const char* name;
-    std::int16_t code;
-    bool accepted;
-};
-
-class CalculationTest : public HostFixture,
-                        public ::testing::WithParamInterface<CalculationCase> {};
-
-TEST_P(CalculationTest, AcceptsOnlyTheObjectModelsCodes) {
-    const auto& c = GetParam();
-    host.Calculation(app, xlCalculationManual);
-    if (c.accepted) {
-        host.Calculation(app, c.code);
-        EXPECT_EQ(host.calculation(), c.code);
-    } else {
-        EXPECT_EQ(causeOf([&] { host.Calculation(app, c.code); }), HostError::Cause::BadArgument);
-        EXPECT_EQ(host.calculation(), xlCalculationManual);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, CalculationTest,
-    ::testing::Values(CalculationCase{"Automatic", -4105, true},
-                      CalculationCase{"Manual", -4135, true},
-                      CalculationCase{"SemiAutomatic", 2, true}, CalculationCase{"One", 1, false},
-                      CalculationCase{"Zero", 0, false}, CalculationCase{"Three", 3, false},
-                      CalculationCase{"PasteCode", -4104, false}),
-    [](const ::testing::TestParamInfo<CalculationCase>& p) { return std::string(p.param.name); });
-
 TEST(MemoryHostTest, SettingsWithoutAWorkbook) {
     MemoryHost host;
     const AppHandle app = host.attach(kApplicationClass).value();
