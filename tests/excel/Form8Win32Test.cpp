@@ -20,20 +20,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using fake::MessageWatcher;
+using fake::windowClass;
+using fake::windowText;
 using win32::controlId;
-
-std::string textOf(HWND w) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
-    const int n = GetWindowTextW(w, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(n, 0)));
-    return win::narrow(text);
-}
-
-std::wstring classOf(HWND w) {
-    wchar_t name[64] = {};
-    GetClassNameW(w, name, 64);
-    return name;
-}
 
 // Runs the window's messages as its own loop does (Tab and Enter through the dialog
 // manager) for a while.
@@ -106,8 +95,8 @@ TEST_F(Form8Win32, ControlsFollowTheLayoutTable) {
         const wchar_t* expectedClass = c.kind == layout::ControlKind::PushButton ? L"Button"
                                        : label                                   ? L"Static"
                                                                                  : L"Edit";
-        EXPECT_EQ(_wcsicmp(classOf(w).c_str(), expectedClass), 0);
-        EXPECT_EQ(textOf(w), std::string(c.text));
+        EXPECT_EQ(_wcsicmp(windowClass(w).c_str(), expectedClass), 0);
+        EXPECT_EQ(windowText(w), std::string(c.text));
         RECT r;
         GetWindowRect(w, &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
@@ -132,7 +121,7 @@ TEST_F(Form8Win32, ControlsFollowTheLayoutTable) {
 }
 
 TEST_F(Form8Win32, WindowHasItsCaptionSizePlaceFrameAndColour) {
-    EXPECT_EQ(textOf(window), std::string(texts::kCaption));
+    EXPECT_EQ(windowText(window), std::string(texts::kCaption));
     RECT client;
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, px(layout::kForm8.clientWidth));
@@ -263,8 +252,10 @@ TEST_P(SharedCases, Win32WindowShowsWhatEveryForm8Shows) {
         pump(window, 300ms);
     }
 
-    windowcases::Seen seen{
-        {}, textOf(control("Label1")), textOf(control("Label2")), textOf(control("Text1"))};
+    windowcases::Seen seen{{},
+                           windowText(control("Label1")),
+                           windowText(control("Label2")),
+                           windowText(control("Text1"))};
     const auto shown = boxes.seen();
     for (std::size_t i = 0; i < shown.size(); ++i) {
         SCOPED_TRACE(shown[i].text);

@@ -7,36 +7,42 @@
 
 namespace gridmoor::fake {
 
-namespace {
+std::string windowText(HWND w) {
+    constexpr UINT kAnswerWithinMs = 5000;
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerWithinMs, &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, kAnswerWithinMs, &got);
+    text.resize(std::min<std::size_t>(got, length));
+    return win::narrow(text);
+}
 
-std::wstring classOf(HWND w) {
+std::wstring windowClass(HWND w) {
     wchar_t name[64] = {};
     GetClassNameW(w, name, 64);
     return name;
 }
 
-std::string textOf(HWND w) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
-    const int n = GetWindowTextW(w, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(n, 0)));
-    return win::narrow(text);
-}
+namespace {
 
 SeenMessage describeBox(HWND box) {
     SeenMessage m;
-    m.title = textOf(box);
+    m.title = windowText(box);
     m.owner = GetWindow(box, GW_OWNER);
     m.ownerVisible = m.owner && IsWindowVisible(m.owner);
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (!IsWindowVisible(child)) continue;
-        const std::wstring cls = classOf(child);
+        const std::wstring cls = windowClass(child);
         if (_wcsicmp(cls.c_str(), L"Button") == 0) {
-            m.buttons.push_back(textOf(child));
+            m.buttons.push_back(windowText(child));
         } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
             if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
                 m.hasIcon = m.hasIcon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
             } else {
-                const std::string t = textOf(child);
+                const std::string t = windowText(child);
                 if (!t.empty()) m.text = t;
             }
         }
@@ -68,7 +74,7 @@ void MessageWatcher::watch() {
         std::vector<HWND> boxes;
         EnumWindows(
             [](HWND w, LPARAM found) -> BOOL {
-                if (IsWindowVisible(w) && classOf(w) == L"#32770")
+                if (IsWindowVisible(w) && windowClass(w) == L"#32770")
                     reinterpret_cast<std::vector<HWND>*>(found)->push_back(w);
                 return TRUE;
             },

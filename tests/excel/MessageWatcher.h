@@ -13,6 +13,13 @@
 
 namespace gridmoor::fake {
 
+// The text of a window of this or another process, as UTF-8. The window is asked for it
+// (WM_GETTEXT), which reaches controls of other processes too, within a time limit, so that
+// a hung window cannot hang the test.
+std::string windowText(HWND w);
+// The name of a window's class.
+std::wstring windowClass(HWND w);
+
 struct SeenMessage {
     std::string title;
     std::string text;

@@ -17,17 +17,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using fake::MessageWatcher;
+using fake::windowText;
 using win32::controlId;
-
-std::string textOf(HWND w) {
-    // WM_GETTEXT crosses into the tool's process; a timeout keeps a hung tool from
-    // hanging the test.
-    wchar_t buffer[1024] = {};
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(w, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer),
-                        SMTO_ABORTIFHUNG, 5000, &got);
-    return win::narrow(std::wstring_view(buffer, got));
-}
 
 class ToolWindow : public testing::Test {
 protected:
@@ -48,7 +39,8 @@ protected:
     }
     HWND control(const char* name) const { return GetDlgItem(window, controlId(name)); }
     std::vector<std::string> texts() const {
-        return {textOf(control("Label1")), textOf(control("Label2")), textOf(control("Text1"))};
+        return {windowText(control("Label1")), windowText(control("Label2")),
+                windowText(control("Text1"))};
     }
     // Every message was an icon-less OK box with the tool's title, owned by the window.
     void expectEveryMessageABoxOfTheWindow() const {
@@ -136,8 +128,8 @@ TEST_F(ToolWindow, ClickThroughAllThreeButtons) {
         30s));
     fake::pumpFor(300ms);
     EXPECT_EQ(boxes.count(), before);
-    EXPECT_EQ(textOf(control("Label2")), "当前工作表名称: Sheet2");
-    EXPECT_EQ(textOf(control("Text1")), "B2:B7");
+    EXPECT_EQ(windowText(control("Label2")), "当前工作表名称: Sheet2");
+    EXPECT_EQ(windowText(control("Text1")), "B2:B7");
     EXPECT_TRUE(model.screenUpdating());
 
     // A bad address: the command's own message, the workbook untouched.
