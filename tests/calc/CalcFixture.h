@@ -18,6 +18,7 @@
 #include "host/calc/CalcHost.h"
 #include "host/calc/CalcProbe.h"
 #include "host/calc/OfficeProcess.h"
+#include "support/Causes.h"
 
 namespace gridmoor::calctest {
 
@@ -84,15 +85,6 @@ void inRun(CalcHost& host, Body body) {
     link.commit();
 }
 
-// The cause of the HostError `f` throws; a test failure when it throws none.
-inline HostError::Cause causeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.cause();
-    }
-    ADD_FAILURE() << "no HostError";
-    return HostError::Cause::Other;
-}
+using gridmoor::testing::causeOf;
 
 }  // namespace gridmoor::calctest

@@ -108,7 +108,7 @@ Reference mergedOneByOne(const MergeCase& c) {
 }
 
 class MergeAreas : public WithFakeExcel,
-                   public testing::WithParamInterface<std::tuple<MergeCase, const char*>> {};
+                   public ::testing::WithParamInterface<std::tuple<MergeCase, const char*>> {};
 
 // Whatever Excel makes of one Merge over several areas, the workbook ends as after one
 // Merge per area; only the round trips differ.
@@ -146,9 +146,9 @@ TEST_P(MergeAreas, EndAsOneMergePerAreaUnderEveryModel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bulk, MergeAreas,
-                         testing::Combine(testing::ValuesIn(kMergeCases),
-                                          testing::ValuesIn(kMergeModels)),
-                         [](const testing::TestParamInfo<std::tuple<MergeCase, const char*>>& p) {
+                         ::testing::Combine(::testing::ValuesIn(kMergeCases),
+                                            ::testing::ValuesIn(kMergeModels)),
+                         [](const ::testing::TestParamInfo<std::tuple<MergeCase, const char*>>& p) {
                              std::string model = std::get<1>(p.param);
                              model.replace(model.find('+'), 1, "_");
                              return std::string(std::get<0>(p.param).name) + "_" + model;

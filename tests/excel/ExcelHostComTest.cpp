@@ -304,7 +304,7 @@ const CallKind kCallKinds[] = {
      RPC_E_CALL_REJECTED},
 };
 
-class BusyRejects : public WithFakeExcel, public testing::WithParamInterface<CallKind> {};
+class BusyRejects : public WithFakeExcel, public ::testing::WithParamInterface<CallKind> {};
 
 // A busy Excel's channel rejects every incoming call, not only Invoke; once it is ready
 // the same call succeeds.
@@ -315,8 +315,8 @@ TEST_P(BusyRejects, EveryKindOfCall) {
     EXPECT_EQ(com::hex(GetParam().call(app.get(), false)), com::hex(S_OK));
 }
 
-INSTANTIATE_TEST_SUITE_P(Calls, BusyRejects, testing::ValuesIn(kCallKinds),
-                         [](const testing::TestParamInfo<CallKind>& p) {
+INSTANTIATE_TEST_SUITE_P(Calls, BusyRejects, ::testing::ValuesIn(kCallKinds),
+                         [](const ::testing::TestParamInfo<CallKind>& p) {
                              std::string name = p.param.name;
                              name.erase(std::remove(name.begin(), name.end(), ':'), name.end());
                              return name;
@@ -363,7 +363,7 @@ const TripCase kTripCases[] = {
      4 + 2},
 };
 
-class RoundTrips : public WithFakeExcel, public testing::WithParamInterface<TripCase> {};
+class RoundTrips : public WithFakeExcel, public ::testing::WithParamInterface<TripCase> {};
 
 TEST_P(RoundTrips, OfOneOperation) {
     start();
@@ -376,8 +376,8 @@ TEST_P(RoundTrips, OfOneOperation) {
     EXPECT_EQ(roundTrips(app.get()) - before - 2, GetParam().trips);
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, RoundTrips, testing::ValuesIn(kTripCases),
-                         [](const testing::TestParamInfo<TripCase>& p) {
+INSTANTIATE_TEST_SUITE_P(Operations, RoundTrips, ::testing::ValuesIn(kTripCases),
+                         [](const ::testing::TestParamInfo<TripCase>& p) {
                              return std::string(p.param.name);
                          });
 
@@ -415,7 +415,7 @@ const RefusalCase kRefusals[] = {
      std::nullopt},
 };
 
-class Refusals : public WithFakeExcel, public testing::WithParamInterface<RefusalCase> {};
+class Refusals : public WithFakeExcel, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(Refusals, GiveTheirReason) {
     start(GetParam().fakeArgs);
@@ -433,8 +433,8 @@ TEST_P(Refusals, GiveTheirReason) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Calls, Refusals, testing::ValuesIn(kRefusals),
-                         [](const testing::TestParamInfo<RefusalCase>& p) {
+INSTANTIATE_TEST_SUITE_P(Calls, Refusals, ::testing::ValuesIn(kRefusals),
+                         [](const ::testing::TestParamInfo<RefusalCase>& p) {
                              return std::string(p.param.name);
                          });
 

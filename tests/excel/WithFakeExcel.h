@@ -14,6 +14,7 @@
 
 #include "ChildProcess.h"
 #include "host/Failure.h"
+#include "support/Causes.h"
 
 namespace gridmoor {
 
@@ -25,22 +26,12 @@ inline bool excelRunning() {
     return SUCCEEDED(GetActiveObject(clsid, nullptr, unknown.put()));
 }
 
-// The cause of the HostError `f` throws; a test failure when it throws none.
-template <class F>
-HostError::Cause causeOf(F&& f) {
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.cause();
-    }
-    ADD_FAILURE() << "no HostError";
-    return HostError::Cause::Other;
-}
+using gridmoor::testing::causeOf;
 
 // start() runs the fake Excel as a child process and waits until it is registered as the
 // running Excel; the end of the test kills it and waits until it is no longer found. COM is
 // initialised on the test's thread for the whole test (com::Apartment).
-class WithFakeExcel : public testing::Test {
+class WithFakeExcel : public ::testing::Test {
 protected:
     void start(std::vector<std::wstring> args = {}) {
         log_ = fake::temporaryFile(L"fake-log");

@@ -26,6 +26,7 @@
 #include "host/BulkHost.h"
 #include "host/Failure.h"
 #include "host/HostLink.h"
+#include "support/Causes.h"
 
 namespace gridmoor::contract {
 
@@ -210,17 +211,7 @@ inline std::string backendName(const ::testing::TestParamInfo<const Backend*>& p
     return p.param->name;
 }
 
-// The cause of the HostError `f` throws; a test failure when it throws none.
-template <class F>
-Cause causeOf(F&& f) {
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.cause();
-    }
-    ADD_FAILURE() << "no HostError";
-    return Cause::Other;
-}
+using gridmoor::testing::causeOf;
 
 // One area of Sheet1 from its A1 text.
 A1Area at(std::string_view a1);

@@ -2,6 +2,7 @@
 // sheet's limits.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "HostFixture.h"

@@ -4,27 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/Failure.h"
 #include "host/memory/MemoryHost.h"
+#include "support/Causes.h"
 #include "support/Values.h"
 
 namespace gridmoor::testing {
-
-// The cause of the HostError the call throws, or nothing when it does not throw.
-template <class F>
-std::optional<HostError::Cause> causeOf(F&& f) {
-    try {
-        f();
-    } catch (const HostError& e) {
-        return e.cause();
-    }
-    return std::nullopt;
-}
 
 // Whether the two lists hold identical values (kind, subkind and payload), saying where
 // they differ when they do not.
