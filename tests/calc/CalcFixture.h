@@ -6,13 +6,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "Soffice.h"
 #include "host/BatchingHost.h"
-#include "host/Failure.h"
 #include "host/HostLink.h"
 #include "host/calc/BatchedCalc.h"
 #include "host/calc/CalcHost.h"

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "host/Failure.h"
 #include "support/Causes.h"
 
 namespace gridmoor {

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "host/Failure.h"
 #include "host/memory/MemoryHost.h"
 #include "support/Causes.h"
 #include "support/Values.h"
