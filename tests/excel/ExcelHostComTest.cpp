@@ -212,6 +212,21 @@ TEST_F(WithFakeExcel, KilledMidCommandEndsAsGone) {
     EXPECT_TRUE(again.empty());
 }
 
+// Until the registry of running objects learns that a killed Excel has gone, looking it up
+// reaches for the dead process and fails. Whether a lookup comes first is a race, so the
+// case is met several times over.
+TEST_F(WithFakeExcel, AnExcelKilledJustNowIsNotRunning) {
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        ExcelHost host;
+        HostLink link(host);
+        start();
+        child_->kill();
+        link.attach();
+        EXPECT_TRUE(link.empty()) << "attempt " << attempt;
+        TearDown();
+    }
+}
+
 TEST_F(WithFakeExcel, BusyThenReadyIsRetried) {
     start({L"--reject-first", L"4"});
     ExcelHost host;

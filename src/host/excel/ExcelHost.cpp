@@ -126,6 +126,9 @@ std::optional<AppHandle> ExcelHost::attach(std::string_view className) {
     Ref<IUnknown> unknown;
     hr = GetActiveObject(clsid, nullptr, unknown.put());
     if (hr == MK_E_UNAVAILABLE) return std::nullopt;  // not running
+    // A registration left behind by a process that has gone: the lookup itself reaches for
+    // the dead process and fails as the call would. Nothing runs.
+    if (com::causeOf(hr) == HostError::Cause::Gone) return std::nullopt;
     com::check(hr, "finding the running " + std::string(className));
     try {
         return impl_->add<AppTag>(queryKnown<IDispatch>(unknown.get(), impl_->retry,
