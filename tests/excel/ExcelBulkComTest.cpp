@@ -15,6 +15,7 @@
 #include "host/excel/ExcelHost.h"
 #include "host/memory/MemoryHost.h"
 #include "platform/win/WinText.h"
+#include "support/Areas.h"
 
 namespace gridmoor {
 namespace {
@@ -33,15 +34,7 @@ A1Area area(const char* text) {
     return A1Address::parse(text, "").value().areas().front();
 }
 
-// Areas of `rows` cells in column `column`, one blank row between each and the next.
-std::vector<A1Area> runs(std::int32_t column, std::int32_t count, std::int32_t rows) {
-    std::vector<A1Area> out;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::int32_t top = 1 + i * (rows + 1);
-        out.push_back({top, column, top + rows - 1, column});
-    }
-    return out;
-}
+using gridmoor::testing::runs;
 
 // A workbook state to start from on Sheet2, the areas to merge, and where to look after.
 struct MergeCase {

@@ -8,19 +8,12 @@
 #include <vector>
 
 #include "Bench.h"
+#include "support/Areas.h"
 
 namespace gridmoor::contract {
 namespace {
 
-// Areas of `rows` cells in column `column`, one blank row between each and the next.
-std::vector<A1Area> runs(std::int32_t column, std::int32_t count, std::int32_t rows) {
-    std::vector<A1Area> out;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::int32_t top = 1 + i * (rows + 1);
-        out.push_back({top, column, top + rows - 1, column});
-    }
-    return out;
-}
+using gridmoor::testing::runs;
 
 // Round trips `call` costs where the bench counts them.
 template <class F>
