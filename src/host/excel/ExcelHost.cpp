@@ -126,15 +126,13 @@ std::optional<AppHandle> ExcelHost::attach(std::string_view className) {
     Ref<IUnknown> unknown;
     hr = GetActiveObject(clsid, nullptr, unknown.put());
     if (hr == MK_E_UNAVAILABLE) return std::nullopt;  // not running
-    // A registration left behind by a process that has gone: the lookup itself reaches for
-    // the dead process and fails as the call would. Nothing runs.
-    if (com::causeOf(hr) == HostError::Cause::Gone) return std::nullopt;
-    com::check(hr, "finding the running " + std::string(className));
     try {
+        com::check(hr, "finding the running " + std::string(className));
         return impl_->add<AppTag>(queryKnown<IDispatch>(unknown.get(), impl_->retry,
                                                         "attaching to " + std::string(className)));
     } catch (const HostError& e) {
-        // A registration left behind by a process that has gone: nothing runs.
+        // A registration left behind by a process that has gone: nothing runs. Whether the
+        // lookup or the first call meets the dead process first is a race.
         if (e.cause() == HostError::Cause::Gone) return std::nullopt;
         throw;
     }
